@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Prepares the build's Wine prefix and a private X display for the tests.
+# Safe to run again: an existing prefix or a live display is kept.
+set -u
+build=$1
+h="$build/harness"; mkdir -p "$h"
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A display of our own: tests never touch the user's screen.
+if ! { [ -s "$h/xvfb.pid" ] && kill -0 "$(cat "$h/xvfb.pid")" 2>/dev/null; }; then
+  rm -f "$h/xdisplay"
+  ( exec 3>"$h/xdisplay"; exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 ) &
+  echo $! >"$h/xvfb.pid"
+  for _ in $(seq 100); do [ -s "$h/xdisplay" ] && break; sleep 0.1; done
+fi
+[ -s "$h/xdisplay" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$h/xdisplay")"
+
+# Wine's background services must not inherit a test's pipes, or ctest waits for them.
+wineserver -p </dev/null >/dev/null 2>&1
+if [ ! -f "$WINEPREFIX/.quilmer-ready" ]; then
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  touch "$WINEPREFIX/.quilmer-ready"
+else
+  wine wineboot </dev/null >/dev/null 2>&1
+fi
+echo "wine prefix $WINEPREFIX ready, display $DISPLAY"

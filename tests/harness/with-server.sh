@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs a test program with the local test server standing in for the Internet.
+#   with-server.sh [--offline] <command...>
+# The server listens on 127.0.0.1 only; http_proxy points WinINet at it, so every
+# host name of the program reaches it. --offline runs everything inside a new
+# network namespace that has loopback alone, where Wine reports "not connected".
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/../.." && pwd)
+
+if [ "${1:-}" = --offline ]; then
+  shift
+  exec unshare -n bash "$0" --inside-namespace "$@"
+fi
+if [ "${1:-}" = --inside-namespace ]; then
+  shift
+  ip link set lo up || exit 1
+fi
+
+work=$(mktemp -d)
+python3 "$src/tests/server/server.py" --port-file "$work/port" --log "$work/requests.log" \
+  </dev/null >"$work/server.out" 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+if [ ! -s "$work/port" ]; then
+  echo "test server did not start:" >&2; cat "$work/server.out" >&2; exit 1
+fi
+port=$(cat "$work/port")
+export http_proxy="http://127.0.0.1:$port" QUILMER_TEST_SERVER="127.0.0.1:$port"
+# Windows programs reach the server's control page through the same proxy.
+export QUILMER_TEST_WORKDIR="$work"
+"$@"
+rc=$?
+if [ $rc -ne 0 ] && [ -s "$work/server.out" ]; then
+  echo "--- test server output ---" >&2; tail -n 50 "$work/server.out" >&2
+fi
+exit $rc
