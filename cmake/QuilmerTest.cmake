@@ -17,13 +17,22 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(QUILMER_HARNESS ${CMAKE_SOURCE_DIR}/tests/harness)
 set(QUILMER_WINE_RUN ${CMAKE_BINARY_DIR}/harness/wine-run)
+# Wine's own loader of the matching width; Debian's "wine" script picks the 32-bit one
+# whenever it is installed, even where the kernel cannot run it.
+if(QUILMER_ARCH STREQUAL "x86_64")
+  set(QUILMER_WINE_LOADER /usr/lib/wine/wine64)
+  set(QUILMER_WINEARCH win64)
+else()
+  set(QUILMER_WINE_LOADER /usr/lib/wine/wine)
+  set(QUILMER_WINEARCH win32)
+endif()
 configure_file(${QUILMER_HARNESS}/wine-run.in ${QUILMER_WINE_RUN} @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QUILMER_WINE_RUN} CACHE FILEPATH "" FORCE)
 
-add_test(NAME wine_up COMMAND bash ${QUILMER_HARNESS}/wine-up.sh ${CMAKE_BINARY_DIR})
+add_test(NAME wine_up COMMAND ${QUILMER_WINE_RUN} --up)
 set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP WINE TIMEOUT 300)
-add_test(NAME wine_down COMMAND bash ${QUILMER_HARNESS}/wine-down.sh ${CMAKE_BINARY_DIR})
+add_test(NAME wine_down COMMAND ${QUILMER_WINE_RUN} --down)
 set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP WINE)
 
 function(quilmer_add_test name)

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake make python3
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64
   xvfb x11-utils xdotool imagemagick
   iproute2 util-linux
   googletest

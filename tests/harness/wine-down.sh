@@ -3,7 +3,6 @@
 set -u
 build=$1
 h="$build/harness"
-export WINEPREFIX="$build/wineprefix"
 wineserver -k >/dev/null 2>&1
 wineserver -w >/dev/null 2>&1
 if [ -s "$h/xvfb.pid" ]; then

@@ -4,7 +4,8 @@
 set -u
 build=$1
 h="$build/harness"; mkdir -p "$h"
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEPREFIX, WINEARCH and WINELOADER come from wine-run.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # A display of our own: tests never touch the user's screen.
 if ! { [ -s "$h/xvfb.pid" ] && kill -0 "$(cat "$h/xvfb.pid")" 2>/dev/null; }; then
@@ -19,11 +20,11 @@ export DISPLAY=":$(cat "$h/xdisplay")"
 # Wine's background services must not inherit a test's pipes, or ctest waits for them.
 wineserver -p </dev/null >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.quilmer-ready" ]; then
-  wine wineboot -i </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.quilmer-ready"
 else
-  wine wineboot </dev/null >/dev/null 2>&1
+  "$WINELOADER" wineboot </dev/null >/dev/null 2>&1
 fi
 echo "wine prefix $WINEPREFIX ready, display $DISPLAY"
