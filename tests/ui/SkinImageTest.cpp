@@ -1,0 +1,152 @@
+#include "GdiplusFixture.h"
+
+#include "framework/Afx.h"
+#include "res/resource.h"
+#include "ui/SkinImage.h"
+
+#include <vector>
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+enum class Alpha { None, SomeTransparent, Opaque };
+
+struct Picture
+{
+    UINT nID;
+    UINT nWidth, nHeight;
+    Alpha alpha;
+    double dpi;
+};
+
+// The skin's picture table: what the drawing code relies on.
+const Picture kPictures[] = {
+    {130, 1, 22, Alpha::None, 96},
+    {131, 1, 22, Alpha::Opaque, 96},
+    {132, 3, 22, Alpha::SomeTransparent, 96}, {133, 3, 22, Alpha::SomeTransparent, 96},
+    {134, 3, 22, Alpha::SomeTransparent, 96}, {135, 3, 22, Alpha::SomeTransparent, 96},
+    {136, 1, 22, Alpha::Opaque, 96}, {137, 1, 22, Alpha::Opaque, 96},
+    {138, 1, 22, Alpha::Opaque, 96}, {139, 1, 22, Alpha::Opaque, 96},
+    {140, 3, 22, Alpha::SomeTransparent, 96}, {141, 3, 22, Alpha::SomeTransparent, 96},
+    {142, 3, 22, Alpha::SomeTransparent, 96}, {143, 3, 22, Alpha::SomeTransparent, 96},
+    {144, 3, 22, Alpha::SomeTransparent, 96},
+    {145, 101, 107, Alpha::SomeTransparent, 96},
+    {146, 475, 286, Alpha::Opaque, 96},
+    {147, 436, 8, Alpha::SomeTransparent, 96},
+    {148, 5, 7, Alpha::SomeTransparent, 72},
+    {149, 1, 7, Alpha::Opaque, 72},
+    {150, 5, 7, Alpha::SomeTransparent, 72},
+};
+
+std::vector<BYTE> AlphaValues(const SkinImage& image)
+{
+    std::vector<BYTE> values;
+    auto* pBitmap = static_cast<GpBitmap*>(image.get());
+    for (UINT y = 0; y < image.GetHeight(); ++y)
+        for (UINT x = 0; x < image.GetWidth(); ++x) {
+            ARGB argb = 0;
+            EXPECT_EQ(GdipBitmapGetPixel(pBitmap, static_cast<INT>(x), static_cast<INT>(y), &argb), Ok);
+            values.push_back(static_cast<BYTE>(argb >> 24));
+        }
+    return values;
+}
+
+class SkinImageTest : public GdiplusTest {};
+
+TEST_F(SkinImageTest, EveryPictureDecodesToItsTableEntry)
+{
+    for (const Picture& picture : kPictures) {
+        SCOPED_TRACE(::testing::Message() << "picture " << picture.nID);
+        const SkinImage image = LoadPngImage(picture.nID, AfxGetInstanceHandle());
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image.GetWidth(), picture.nWidth);
+        EXPECT_EQ(image.GetHeight(), picture.nHeight);
+
+        UINT nFlags = 0;
+        ASSERT_EQ(GdipGetImageFlags(image.get(), &nFlags), Ok);
+        EXPECT_EQ((nFlags & ImageFlagsHasAlpha) != 0, picture.alpha != Alpha::None);
+
+        const std::vector<BYTE> alphas = AlphaValues(image);
+        const bool bAllOpaque = std::all_of(alphas.begin(), alphas.end(), [](BYTE a) { return a == 255; });
+        EXPECT_EQ(bAllOpaque, picture.alpha != Alpha::SomeTransparent);
+
+        REAL dpiX = 0, dpiY = 0;
+        GdipGetImageHorizontalResolution(image.get(), &dpiX);
+        GdipGetImageVerticalResolution(image.get(), &dpiY);
+        EXPECT_NEAR(dpiX, picture.dpi, 0.5);
+        EXPECT_NEAR(dpiY, picture.dpi, 0.5);
+    }
+}
+
+TEST_F(SkinImageTest, LogoHasTransparentSurround)
+{
+    const SkinImage logo = LoadPngImage(145, AfxGetInstanceHandle());
+    ASSERT_TRUE(logo);
+    auto* pBitmap = static_cast<GpBitmap*>(logo.get());
+    const INT corners[][2] = {{0, 0}, {100, 0}, {0, 106}, {100, 106}};
+    for (const auto& corner : corners) {
+        ARGB argb = 0xFFFFFFFF;
+        GdipBitmapGetPixel(pBitmap, corner[0], corner[1], &argb);
+        EXPECT_EQ(argb >> 24, 0u) << corner[0] << "," << corner[1];
+    }
+    ARGB centre = 0;
+    GdipBitmapGetPixel(pBitmap, 50, 50, &centre);
+    EXPECT_EQ(centre >> 24, 255u);
+}
+
+TEST_F(SkinImageTest, RgbPictureWithoutAlphaLoads)
+{
+    const SkinImage image = LoadPngImage(130, AfxGetInstanceHandle());
+    ASSERT_TRUE(image);
+    PixelFormat format = 0;
+    ASSERT_EQ(GdipGetImagePixelFormat(image.get(), &format), Ok);
+    EXPECT_FALSE(IsAlphaPixelFormat(format));
+}
+
+TEST_F(SkinImageTest, FallsBackToTheResourceModule)
+{
+    // kernel32 has no "PNG" resources; the program's module is searched next.
+    const SkinImage image = LoadPngImage(147, ::GetModuleHandleW(L"kernel32.dll"));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image.GetWidth(), 436u);
+}
+
+TEST_F(SkinImageTest, UnknownIdIsNotLoaded)
+{
+    for (const UINT nID : {129u, 151u, 102u, 128u, 0xFFFFu}) {
+        SCOPED_TRACE(nID);
+        const SkinImage image = LoadPngImage(nID, AfxGetInstanceHandle());
+        EXPECT_FALSE(image);
+        EXPECT_EQ(image.get(), nullptr);
+        EXPECT_EQ(image.GetWidth(), 0u);
+        EXPECT_EQ(image.GetHeight(), 0u);
+        EXPECT_EQ(image.Draw(nullptr, 0, 0), InvalidParameter);
+    }
+}
+
+TEST_F(SkinImageTest, ReleaseAndMoveKeepOneOwner)
+{
+    SkinImage first = LoadPngImage(148, AfxGetInstanceHandle());
+    ASSERT_TRUE(first);
+    SkinImage second = std::move(first);
+    EXPECT_FALSE(first);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second.GetWidth(), 5u);
+
+    // Assigning over a loaded image releases the old one first; the new one
+    // must still be readable afterwards (its block was not freed with the old).
+    second = LoadPngImage(150, AfxGetInstanceHandle());
+    ASSERT_TRUE(second);
+    ARGB argb = 0;
+    EXPECT_EQ(GdipBitmapGetPixel(static_cast<GpBitmap*>(second.get()), 2, 3, &argb), Ok);
+    EXPECT_EQ(argb >> 24, 255u);
+
+    second.Release();
+    EXPECT_FALSE(second);
+    EXPECT_EQ(second.GetWidth(), 0u);
+    second.Release();
+}
+
+} // namespace
