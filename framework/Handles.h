@@ -181,3 +181,46 @@ private:
     HDC m_hDC;
     HGDIOBJ m_hOld;
 };
+
+// The paint of one WM_PAINT: BeginPaint on construction, EndPaint on scope exit.
+class PaintScope
+{
+public:
+    explicit PaintScope(HWND hWnd) noexcept : m_hWnd(hWnd), m_ps{}, m_hDC(::BeginPaint(hWnd, &m_ps)) {}
+    ~PaintScope() { ::EndPaint(m_hWnd, &m_ps); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+    HDC get() const noexcept { return m_hDC; }
+    const PAINTSTRUCT& ps() const noexcept { return m_ps; }
+
+private:
+    HWND m_hWnd;
+    PAINTSTRUCT m_ps;
+    HDC m_hDC;
+};
+
+// An off-screen buffer: a memory DC with a cx x cy bitmap compatible with
+// hdcCompatible selected into it. On scope exit the bitmap is deselected first,
+// then deleted, then the DC (members are destroyed in reverse order).
+class MemoryDc
+{
+public:
+    MemoryDc(HDC hdcCompatible, int cx, int cy) noexcept
+        : m_dc(::CreateCompatibleDC(hdcCompatible)),
+          m_bitmap(m_dc ? ::CreateCompatibleBitmap(hdcCompatible, cx, cy) : nullptr),
+          m_select(m_bitmap ? m_dc.get() : nullptr, m_bitmap.get())
+    {
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+
+    HDC get() const noexcept { return m_dc.get(); }
+    HBITMAP bitmap() const noexcept { return m_bitmap.get(); }
+    explicit operator bool() const noexcept { return m_dc && m_bitmap; }
+
+private:
+    UniqueHdc m_dc;
+    UniqueHBitmap m_bitmap;
+    SelectGuard m_select;
+};
