@@ -82,6 +82,7 @@ inline void DeleteGdi(GdiObject h) noexcept { ::DeleteObject(h); }
 inline void FreeGlobal(HGLOBAL h) noexcept { ::GlobalFree(h); }
 inline void FreeLocal(HLOCAL h) noexcept { ::LocalFree(h); }
 inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
+inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void DisposeGpImage(Gdiplus::GpImage* p) noexcept { Gdiplus::DllExports::GdipDisposeImage(p); }
 inline void DeleteGpGraphics(Gdiplus::GpGraphics* p) noexcept { Gdiplus::DllExports::GdipDeleteGraphics(p); }
 } // namespace handles_detail
@@ -99,6 +100,8 @@ using UniqueHBrush     = UniqueGdiObject<HBRUSH>;
 using UniqueHGlobal    = UniqueAny<NullIsInvalid<HGLOBAL, handles_detail::FreeGlobal>>;
 using UniqueHLocal     = UniqueAny<NullIsInvalid<HLOCAL, handles_detail::FreeLocal>>;
 using UniqueHIcon      = UniqueAny<NullIsInvalid<HICON, handles_detail::DestroyIconHandle>>;
+// A window this code made and must destroy (windows CWnd borrows are plain HWNDs).
+using UniqueHwnd       = UniqueAny<NullIsInvalid<HWND, handles_detail::DestroyWindowHandle>>;
 using UniqueGpImage    = UniqueAny<NullIsInvalid<Gdiplus::GpImage*, handles_detail::DisposeGpImage>>;
 using UniqueGpGraphics = UniqueAny<NullIsInvalid<Gdiplus::GpGraphics*, handles_detail::DeleteGpGraphics>>;
 
