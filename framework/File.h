@@ -83,6 +83,9 @@ public:
     // Closes the file; does nothing when none is open. Throws when the system
     // refuses to close it (the handle is given up all the same).
     void Close();
+    // Closes the file without reporting anything, for paths that already
+    // failed; does nothing when none is open.
+    void Abort() noexcept { m_hFile.reset(); }
 
     bool IsOpen() const { return static_cast<bool>(m_hFile); }
     HANDLE GetHandle() const { return m_hFile.get(); }
