@@ -12,16 +12,34 @@ if [ "${1:-}" = --offline ]; then
   shift
   exec unshare -n bash "$0" --inside-namespace "$@"
 fi
+offline_prefix=
 if [ "${1:-}" = --inside-namespace ]; then
   shift
   ip link set lo up || exit 1
+  # Wine makes its sockets in the wineserver, and the build's wineserver runs
+  # outside this namespace. The off-line run therefore uses a prefix of its own
+  # (a copy of the build's, made once) whose wineserver starts in here and is
+  # stopped before the namespace goes. OFFLINE tests hold a resource lock, so
+  # only one of them uses that prefix at a time.
+  if [ -n "${QUILMER_BUILD_DIR:-}" ] && [ -d "$QUILMER_BUILD_DIR/wineprefix" ]; then
+    offline_prefix="$QUILMER_BUILD_DIR/wineprefix-offline"
+    if [ ! -f "$offline_prefix/.quilmer-ready" ]; then
+      rm -rf "$offline_prefix"
+      cp -a "$QUILMER_BUILD_DIR/wineprefix" "$offline_prefix.tmp" && mv "$offline_prefix.tmp" "$offline_prefix" || exit 1
+    fi
+    export QUILMER_WINEPREFIX="$offline_prefix"
+  fi
 fi
 
 work=$(mktemp -d)
 python3 "$src/tests/server/server.py" --port-file "$work/port" --log "$work/requests.log" \
   </dev/null >"$work/server.out" 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
+stop_offline_wine() {
+  [ -n "$offline_prefix" ] && WINEPREFIX="$offline_prefix" wineserver -k </dev/null >/dev/null 2>&1
+  [ -n "$offline_prefix" ] && WINEPREFIX="$offline_prefix" wineserver -w </dev/null >/dev/null 2>&1
+}
+trap 'stop_offline_wine; kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 if [ ! -s "$work/port" ]; then
   echo "test server did not start:" >&2; cat "$work/server.out" >&2; exit 1
