@@ -11,8 +11,8 @@ IMPLEMENT_DYNAMIC(CCustomProgress, CWnd)
 
 namespace {
 
-// Draws a piece into a box of its own pixel size: the fill pieces carry a
-// 72-dpi tag, and drawing them at "natural size" would scale them by 4/3.
+// Draws a piece into a box of its own pixel size, measured afresh: the fill
+// pieces carry a 72-dpi tag that must never scale them.
 void DrawPiece(GpGraphics* pGraphics, const SkinImage& piece, int x)
 {
     piece.DrawInBox(pGraphics, x, 0, static_cast<int>(piece.GetWidth()), static_cast<int>(piece.GetHeight()));

@@ -41,9 +41,7 @@ UINT SkinImage::GetHeight() const noexcept
 
 GpStatus SkinImage::Draw(GpGraphics* pGraphics, int x, int y) const noexcept
 {
-    if (!m_pImage || !pGraphics)
-        return InvalidParameter;
-    return GdipDrawImageI(pGraphics, m_pImage.get(), x, y);
+    return DrawInBox(pGraphics, x, y, static_cast<int>(GetWidth()), static_cast<int>(GetHeight()));
 }
 
 GpStatus SkinImage::DrawInBox(GpGraphics* pGraphics, int x, int y, int cx, int cy) const noexcept

@@ -30,10 +30,14 @@ public:
     UINT GetWidth() const noexcept;
     UINT GetHeight() const noexcept;
 
-    // Draw blended through the picture's alpha: at natural size (which honours
-    // the picture's dpi tag), or into a box of the given pixel size. A picture
-    // that is not loaded draws nothing and answers InvalidParameter, so a holder
-    // whose load failed simply misses that piece.
+    // Draw blended through the picture's alpha: at natural size, one picture
+    // pixel per device pixel, or into a box of the given pixel size. Natural
+    // size is a box of the picture's own pixel size rather than GDI+'s "draw at
+    // a point": that one scales by the dpi tag, and a 96-dpi PNG stores 3780
+    // pixels per metre, which reads back as 96.01 dpi; the tiny scale costs a
+    // whole column at the edge of small pieces (seen with the 3-pixel button
+    // edges). A picture that is not loaded draws nothing and answers
+    // InvalidParameter, so a holder whose load failed simply misses that piece.
     Gdiplus::GpStatus Draw(Gdiplus::GpGraphics* pGraphics, int x, int y) const noexcept;
     Gdiplus::GpStatus DrawInBox(Gdiplus::GpGraphics* pGraphics, int x, int y, int cx, int cy) const noexcept;
 

@@ -1,4 +1,4 @@
-#include "GdiplusFixture.h"
+#include "SkinTestSupport.h"
 
 #include "framework/Afx.h"
 #include "res/resource.h"
@@ -123,6 +123,41 @@ TEST_F(SkinImageTest, UnknownIdIsNotLoaded)
         EXPECT_EQ(image.GetWidth(), 0u);
         EXPECT_EQ(image.GetHeight(), 0u);
         EXPECT_EQ(image.Draw(nullptr, 0, 0), InvalidParameter);
+    }
+}
+
+// Natural size is one picture pixel per device pixel wherever the picture
+// lands, whatever its dpi tag (148 carries 72 dpi).
+TEST_F(SkinImageTest, DrawPutsOnePicturePixelOnEachDevicePixel)
+{
+    const struct
+    {
+        UINT nID;
+        int x, y;
+    } kDraws[] = {{141, 0, 0}, {141, 72, 0}, {141, 71, 2}, {145, 30, 1}, {148, 60, 5}};
+    for (const auto& draw : kDraws) {
+        SCOPED_TRACE(::testing::Message() << "picture " << draw.nID << " at " << draw.x << "," << draw.y);
+        const SkinImage image = LoadPngImage(draw.nID, AfxGetInstanceHandle());
+        ASSERT_TRUE(image);
+        DibCanvas canvas(140, 110);
+        {
+            UniqueGpGraphics graphics;
+            ASSERT_EQ(GdipCreateFromHDC(canvas.dc(), graphics.put()), Ok);
+            GdipGraphicsClear(graphics.get(), 0xFFFFFFFF);
+            ASSERT_EQ(image.Draw(graphics.get(), draw.x, draw.y), Ok);
+        }
+        const int cx = static_cast<int>(image.GetWidth()), cy = static_cast<int>(image.GetHeight());
+        int nMismatches = 0;
+        for (int y = 0; y < 110; ++y)
+            for (int x = 0; x < 140; ++x) {
+                const bool bInside = x >= draw.x && x < draw.x + cx && y >= draw.y && y < draw.y + cy;
+                const COLORREF crExpected =
+                    bInside ? Over(image, x - draw.x, y - draw.y, RGB(255, 255, 255)) : RGB(255, 255, 255);
+                const ::testing::AssertionResult same = ColourNear(canvas.At(x, y), crExpected);
+                if (!same && ++nMismatches <= 3)
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << same.message();
+            }
+        EXPECT_EQ(nMismatches, 0);
     }
 }
 
