@@ -70,6 +70,8 @@ public:
     // ---- Window queries and changes ---------------------------------------------
 
     BOOL IsWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
+    // The child with control ID nID, or null. A plain HWND: there are no
+    // temporary CWnd objects; bind a member with DDX_Control to talk to a control.
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     HWND GetParent() const { return ::GetParent(m_hWnd); }

@@ -1,5 +1,6 @@
 // CWnd and the message-map dispatcher on real windows.
 
+#include "framework/Button.h"
 #include "framework/CString.h"
 #include "framework/FrameworkResource.h"
 #include "framework/Wnd.h"
@@ -208,6 +209,27 @@ TEST(Wnd, DestructorGivesBackABorrowedWindowAndDestroysACreatedOne)
     EXPECT_EQ(pfnOriginal, ::GetWindowLongPtrW(control.get(), GWLP_WNDPROC));
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(control.get()));
     EXPECT_FALSE(::IsWindow(hCreated));
+}
+
+TEST(Wnd, CreateWithAClassNameMakesThatControlAndTakesItOver)
+{
+    CRecordingWnd parent;
+    ASSERT_TRUE(parent.Create(nullptr, L"", WS_POPUP, kPopupBox, nullptr, 0));
+    HWND hButton = nullptr;
+    {
+        CButton button;
+        ASSERT_TRUE(button.Create(L"Press", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, CRect(1, 2, 61, 22), &parent, 33));
+        hButton = button.m_hWnd;
+        EXPECT_EQ(hButton, parent.GetDlgItem(33));
+        EXPECT_EQ(&button, CWnd::FromHandlePermanent(hButton));
+        EXPECT_EQ(CString(L"Press"), button.GetWindowText());
+        EXPECT_EQ(static_cast<UINT>(BS_PUSHBUTTON), button.GetButtonStyle() & BS_TYPEMASK);
+        CRect rc;
+        button.GetWindowRect(&rc);
+        EXPECT_EQ(60, rc.Width());
+        EXPECT_EQ(20, rc.Height());
+    }
+    EXPECT_FALSE(::IsWindow(hButton)); // made by Create: destroyed with the object
 }
 
 TEST(Wnd, AnExceptionLeavingAHandlerIsReportedWithTheGenericTextAndDeleted)
