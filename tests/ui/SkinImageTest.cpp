@@ -80,6 +80,26 @@ TEST_F(SkinImageTest, EveryPictureDecodesToItsTableEntry)
     }
 }
 
+TEST(SkinResources, PicturesAreKoreanAndTheIconHasSeveralSizes)
+{
+    const HMODULE hModule = AfxGetInstanceHandle();
+    const WORD wKorean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
+    for (UINT nID = IDB_SKIN_FIRST; nID <= IDB_SKIN_LAST; ++nID)
+        EXPECT_NE(::FindResourceExW(hModule, L"PNG", MAKEINTRESOURCEW(nID), wKorean), nullptr) << nID;
+
+    for (const int nSize : {16, 32, 48}) {
+        UniqueHIcon icon(static_cast<HICON>(
+            ::LoadImageW(hModule, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, nSize, nSize, 0)));
+        ASSERT_TRUE(icon) << nSize;
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
+        UniqueHBitmap colour(info.hbmColor), mask(info.hbmMask);
+        BITMAP bm{};
+        ::GetObjectW(colour.get(), sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, nSize);
+    }
+}
+
 TEST_F(SkinImageTest, LogoHasTransparentSurround)
 {
     const SkinImage logo = LoadPngImage(145, AfxGetInstanceHandle());
