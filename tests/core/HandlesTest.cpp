@@ -4,11 +4,6 @@
 
 namespace {
 
-DWORD GdiObjects()
-{
-    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-}
-
 TEST(Handles, KernelHandleIsClosedOnScopeExitAndReset)
 {
     HANDLE raw = nullptr;
@@ -33,21 +28,31 @@ TEST(Handles, KernelHandleIsClosedOnScopeExitAndReset)
 
 TEST(Handles, GdiObjectsAreDeletedOnlyAfterBeingDeselected)
 {
-    const DWORD before = GdiObjects();
+    // Wine's GetGuiResources always answers 0, so each object is checked by type:
+    // GetObjectType answers 0 once the object has been deleted.
+    HDC rawDc = nullptr;
+    HBITMAP rawBitmap = nullptr;
+    HFONT rawFont = nullptr;
     {
         UniqueHdc dc(::CreateCompatibleDC(nullptr));
         ASSERT_TRUE(dc);
         UniqueHBitmap bitmap(::CreateCompatibleBitmap(dc.get(), 8, 8));
         ASSERT_TRUE(bitmap);
         UniqueHFont font(::CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
+        rawDc = dc.get();
+        rawBitmap = bitmap.get();
+        rawFont = font.get();
         {
             SelectGuard selectBitmap(dc.get(), bitmap.get());
             SelectGuard selectFont(dc.get(), font.get());
             EXPECT_EQ(bitmap.get(), ::GetCurrentObject(dc.get(), OBJ_BITMAP));
         }
         EXPECT_NE(bitmap.get(), ::GetCurrentObject(dc.get(), OBJ_BITMAP));
+        EXPECT_EQ(static_cast<DWORD>(OBJ_BITMAP), ::GetObjectType(rawBitmap));
     }
-    EXPECT_EQ(before, GdiObjects());
+    EXPECT_EQ(0u, ::GetObjectType(rawDc));
+    EXPECT_EQ(0u, ::GetObjectType(rawBitmap));
+    EXPECT_EQ(0u, ::GetObjectType(rawFont));
 }
 
 TEST(Handles, InvalidValueOfFileHoldersIsInvalidHandleValue)
