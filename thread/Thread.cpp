@@ -20,7 +20,7 @@ CMessageStringManager g_messageStringManager;
 } // namespace
 
 CList<CThread::_THREAD_SYNCHRONICITY_TAG, CThread::_THREAD_SYNCHRONICITY_TAG&&> CThread::s_listSync;
-CCriticalSection* CThread::s_pThreadLock = nullptr;
+CMutex* CThread::s_pThreadLock = nullptr;
 BOOL(WINAPI* CThread::s_pfnSetEvent)(HANDLE) = ::SetEvent;
 
 // Creates s_pThreadLock after the list exists and deletes it before the list goes.
@@ -30,7 +30,9 @@ public:
     CProcessObjects()
     {
         ClearSyncList();
-        s_pThreadLock = new CCriticalSection;
+        // Creating an unnamed mutex fails only when the process is out of
+        // kernel resources before its entry point; nothing could run then.
+        s_pThreadLock = new CMutex;
     }
     ~CProcessObjects()
     {
@@ -52,7 +54,7 @@ CThread::CThread() = default;
 CThread::~CThread()
 {
     EndWorker();
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
     m_hCommandEvent.reset();
     ResetState();
 }
@@ -64,7 +66,7 @@ void CThread::OnTerminated()
 void CThread::Start()
 {
     // Every way out below, a throw included, leaves the lock.
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
 
     if (m_hThread && ::GetExitCodeThread(m_hThread.get(), &m_dwExitCode) && m_dwExitCode == STILL_ACTIVE)
         throw new CThreadException(this, g_strAlreadyStarted, THREAD_ERR_ALREADY_STARTED);
@@ -126,7 +128,7 @@ DWORD WINAPI CThread::ThreadEntry(LPVOID pParam)
 
 void CThread::FinishRun(DWORD dwExitCode)
 {
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
     UnregisterSync();
     m_hThread.reset();
     ResetState();
@@ -146,13 +148,13 @@ void CThread::ResetState() noexcept
 
 BOOL CThread::IsThreadActive()
 {
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
     return m_hThread && ::GetExitCodeThread(m_hThread.get(), &m_dwExitCode) && m_dwExitCode == STILL_ACTIVE;
 }
 
 void CThread::Terminate()
 {
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
     if (m_hThread) {
         // TerminateThread only asks for the end; the wait makes sure the worker
         // no longer runs when the caller goes on to destroy what it uses. A
@@ -219,7 +221,7 @@ UINT CThread::WaitForCommand()
         return THREAD_CMD_NONE;
     for (;;) {
         {
-            CCriticalSectionLock lock(s_pThreadLock);
+            CScopedLock lock(s_pThreadLock);
             if (m_bUseCommandQueue && m_hCommandEvent && !m_aCommands.IsEmpty()) {
                 const UINT nCommand = m_aCommands[0];
                 m_aCommands.RemoveAt(0);
@@ -235,7 +237,7 @@ UINT CThread::WaitForCommand()
 
 BOOL CThread::PushWorkCommand()
 {
-    CCriticalSectionLock lock(s_pThreadLock);
+    CScopedLock lock(s_pThreadLock);
     if (!m_hThread || !m_bUseCommandQueue)
         return FALSE;
     try {

@@ -119,7 +119,10 @@ protected:
 
     // Process-wide, built and removed by static initialisation and destruction
     // in Thread.cpp; null while it does not exist, and then nothing locks.
-    static CCriticalSection* s_pThreadLock;
+    // A kernel mutex rather than a critical section: Terminate ends the worker
+    // while holding this lock, and the worker may at that moment be waiting to
+    // enter it; a critical section would keep counting the dead waiter.
+    static CMutex* s_pThreadLock;
     static CList<_THREAD_SYNCHRONICITY_TAG, _THREAD_SYNCHRONICITY_TAG&&> s_listSync;
 
     // How Start signals the command event: ::SetEvent. A test points it at a
