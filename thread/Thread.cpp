@@ -12,8 +12,9 @@ IMPLEMENT_DYNAMIC(CThread, CObject)
 // order is the order of definition below: built top to bottom during static
 // initialisation, removed bottom to top at exit. The message-string manager comes
 // first, so it is built before and destroyed after everything CThread owns; the
-// "already started" text comes last, so it goes first. s_pThreadLock and the
-// set-event hook are constant-initialised (null, ::SetEvent) before any of this.
+// "already started" text comes last, so it goes first. s_pThreadLock is
+// constant-initialised to null before any of this runs, so until the lock exists
+// (and after it has gone) every operation runs without it.
 
 namespace {
 CMessageStringManager g_messageStringManager;
@@ -30,8 +31,9 @@ public:
     CProcessObjects()
     {
         ClearSyncList();
-        // Creating an unnamed mutex fails only when the process is out of
-        // kernel resources before its entry point; nothing could run then.
+        // Should the system have no mutex to give (out of kernel resources
+        // before the program's entry), the lock does nothing and the objects
+        // run unlocked, as they do before it exists.
         s_pThreadLock = new CMutex;
     }
     ~CProcessObjects()
