@@ -67,7 +67,10 @@ CHttpMultiFileDown::~CHttpMultiFileDown()
 {
     // The worker uses the members below; it must be gone before they are.
     EndWorker();
-    DeleteJobs();
+    // No lock here: a worker ended at once may have died holding it, and no
+    // other thread can reach the list any more.
+    while (!m_listDownFiles.IsEmpty())
+        delete m_listDownFiles.RemoveHead();
 }
 
 void CHttpMultiFileDown::Request::Close() noexcept

@@ -468,6 +468,28 @@ TEST_F(Downloader, CancelDuringTheBodyStopsAfterTheCurrentChunk)
     EXPECT_FALSE(Exists(path));
 }
 
+TEST_F(Downloader, CancelDuringTheFirstOfTwoJobsFetchesNoMore)
+{
+    m_sink.onMessage = [this](const RecordedMessage& m) {
+        if (m.message == WM_DOWNLOAD_PROGRESS && m.wParam == 100)
+            m_down.CancelDownload(); // deletes both jobs while the worker holds copies
+    };
+    const std::wstring first = Path(L"first.bin");
+    m_down.AddDownFile(L"http://d.example/t/ok/4096/first.bin", first.c_str(), DOWN_TYPE_BINARY, m_sink.Progress(),
+                       m_sink.Notify());
+    m_down.AddDownFile(L"http://d.example/t/ok/4096/second.bin", Path(L"second.bin").c_str(), DOWN_TYPE_BINARY,
+                       m_sink.Progress(), m_sink.Notify());
+    StartAndWait();
+    WaitForWorkerEnd(m_down);
+
+    EXPECT_EQ("cancel", m_sink.Summary().back());
+    EXPECT_EQ(1u, testserver::Requests().size()) << "the second job is never asked for";
+    EXPECT_EQ(0, m_down.GetJobCount());
+    // The cancel came after the last chunk: the complete file stays.
+    ExpectPattern(first, 4096);
+    EXPECT_FALSE(Exists(Path(L"second.bin")));
+}
+
 TEST_F(Downloader, CancelWhileTheRequestIsBeingOpenedIsNotLost)
 {
     const std::wstring path = Path(L"early.exe");
