@@ -1,0 +1,407 @@
+// Download benchmark: one transfer of one URL, timed, in one of three ways.
+//
+//   a  the downloader itself: CHttpMultiFileDown with its real worker thread,
+//      its file and its messages, reporting to two windows on a thread of
+//      their own (a hidden standard progress control and a notify window whose
+//      handler only stores the percentage), as the installer dialog does;
+//   b  the floor under that design: the downloader's WinINet request (same
+//      session, connection, flags and accept types, and the same 100 ms wait
+//      before it is sent), 1024-byte reads and, per
+//      chunk, PBM_SETPOS and WM_DOWNLOAD_PROGRESS sent to the same two kinds of
+//      window on another thread; nothing else, no file;
+//   c  the same request with 64 KB reads and no messages.
+//
+//   DownloadBench a <url> <local path>
+//   DownloadBench b <url>
+//   DownloadBench c <url>
+//
+// Prints one line, space-separated key=value pairs:
+//   BENCH mode=a width=64 bytes=16777216 seconds=13.52 cpu=2.10 receiver_cpu=0.40 process_cpu=2.91 chunks=16384
+// seconds: from the first call (Start, or InternetOpen) until the end is known
+// (the windows' thread has WM_BINARYDOWN_COMPLETE, or the handles are closed);
+// cpu: user + kernel time of the thread that transferred (the downloader's
+// worker in a); receiver_cpu: the windows' thread; process_cpu: the process;
+// chunks: progress notifications the notify window took (a), reads that
+// returned data (b, c). Exit code 0 only when the whole announced body came.
+// The proxy comes from the system settings (http_proxy under Wine).
+
+#include "framework/Afx.h"
+#include "framework/CString.h"
+#include "framework/Exception.h"
+#include "framework/Handles.h"
+#include "framework/ParseUrl.h"
+#include "net/DownloadMessages.h"
+#include "net/HttpMultiFileDown.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// The downloader's request flags and read size; the floor must ask WinINet for
+// exactly what the downloader asks, or the ratio compares two different things.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr DWORD kDownloaderChunk = 1024;
+constexpr DWORD kDownloaderSendDelayMs = 100;
+constexpr DWORD kLargeChunk = 64 * 1024;
+// A 16 MB run at the floor's 1.2 MB/s takes about 14 s; this only stops a hang.
+constexpr DWORD kRunTimeoutMs = 30 * 60 * 1000;
+
+ULONGLONG ToUlong(const FILETIME& ft)
+{
+    return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+// User + kernel time of a thread, in seconds. Under Wine the figures of a
+// thread that has ended read 0, so callers ask while it still runs.
+double ThreadCpuSeconds(HANDLE hThread)
+{
+    FILETIME created, exited, kernel, user;
+    if (!::GetThreadTimes(hThread, &created, &exited, &kernel, &user))
+        return -1.0;
+    return static_cast<double>(ToUlong(kernel) + ToUlong(user)) / 1e7;
+}
+
+double ProcessCpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return -1.0;
+    return static_cast<double>(ToUlong(kernel) + ToUlong(user)) / 1e7;
+}
+
+LONGLONG Now()
+{
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+double SecondsBetween(LONGLONG from, LONGLONG to)
+{
+    LARGE_INTEGER f;
+    ::QueryPerformanceFrequency(&f);
+    return static_cast<double>(to - from) / static_cast<double>(f.QuadPart);
+}
+
+// The messages that end a binary job; the benchmark queues no other kind.
+bool EndsABinaryJob(UINT message)
+{
+    return message == WM_BINARYDOWN_COMPLETE || message == WM_BINARYDOWN_ERROR || message == WM_BINARYDOWN_CANCEL ||
+           message == WM_CONNECTION_ERROR;
+}
+
+// The receiving side, standing in for the installer dialog: a hidden notify
+// window with a hidden standard progress control as its child, both on a
+// thread of their own that does nothing but pump messages. The notify
+// window's handlers do as little as the dialog's should: store a number.
+class Receiver
+{
+public:
+    Receiver()
+    {
+        m_hReady.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_hEnded.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_hThread.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, &m_dwThreadId));
+        if (m_hThread)
+            ::WaitForSingleObject(m_hReady.get(), INFINITE);
+    }
+    ~Receiver()
+    {
+        if (!m_hThread)
+            return;
+        ::PostThreadMessageW(m_dwThreadId, WM_QUIT, 0, 0);
+        ::WaitForSingleObject(m_hThread.get(), INFINITE);
+    }
+    Receiver(const Receiver&) = delete;
+    Receiver& operator=(const Receiver&) = delete;
+
+    bool IsReady() const { return m_hNotify && m_hProgress; }
+    HWND Notify() const { return m_hNotify; }
+    HWND Progress() const { return m_hProgress; }
+
+    // The message that ended the run, 0 when none came within dwTimeoutMs.
+    UINT WaitForEnd(DWORD dwTimeoutMs) const
+    {
+        return ::WaitForSingleObject(m_hEnded.get(), dwTimeoutMs) == WAIT_OBJECT_0 ? m_nEndMessage.load() : 0;
+    }
+    LONGLONG EndTime() const { return m_nEndTime; }
+    LONG ProgressCount() const { return m_nProgressCount; }
+    // Ask before the receiver is destroyed: the thread still runs then.
+    double CpuSeconds() const { return ThreadCpuSeconds(m_hThread.get()); }
+
+private:
+    static DWORD WINAPI ThreadMain(LPVOID pParam)
+    {
+        auto* self = static_cast<Receiver*>(pParam);
+        const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&icc);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &NotifyProc;
+        wc.hInstance = hInstance;
+        wc.lpszClassName = L"QuilmerBenchNotify";
+        ::RegisterClassW(&wc);
+        // Both hidden, as the installer's progress control is: a position change
+        // costs the control's bookkeeping but no painting.
+        UniqueHwnd hNotify(::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 200, 100, nullptr,
+                                             nullptr, hInstance, nullptr));
+        if (hNotify) {
+            ::SetWindowLongPtrW(hNotify.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            self->m_hProgress = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 200, 16, hNotify.get(),
+                                                  nullptr, hInstance, nullptr);
+            self->m_hNotify = hNotify.get();
+        }
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before anyone posts
+        ::SetEvent(self->m_hReady.get());
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageW(&msg);
+        return 0; // hNotify takes its child with it
+    }
+
+    static LRESULT CALLBACK NotifyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<Receiver*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        if (!self)
+            return ::DefWindowProcW(hWnd, message, wParam, lParam);
+        if (message == WM_DOWNLOAD_PROGRESS) {
+            self->m_nPercent = static_cast<UINT>(wParam);
+            ++self->m_nProgressCount;
+            return 0;
+        }
+        if (message == WM_DOWNLOAD_START)
+            return 0;
+        if (EndsABinaryJob(message)) {
+            self->m_nEndTime = Now();
+            self->m_nEndMessage = message;
+            ::SetEvent(self->m_hEnded.get());
+            return 0;
+        }
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    }
+
+    UniqueHandle m_hReady;
+    UniqueHandle m_hEnded;
+    UniqueHandle m_hThread;
+    DWORD m_dwThreadId = 0;
+    // Written by the receiver's thread before m_hReady is set, read-only after.
+    HWND m_hNotify = nullptr;
+    HWND m_hProgress = nullptr;
+    // Written by the receiver's thread, read by the benchmark's.
+    std::atomic<UINT> m_nPercent{0};
+    std::atomic<LONG> m_nProgressCount{0};
+    std::atomic<UINT> m_nEndMessage{0};
+    std::atomic<LONGLONG> m_nEndTime{0};
+};
+
+struct Measurement
+{
+    ULONGLONG nBytes = 0;
+    double dSeconds = 0;
+    double dCpu = 0;
+    double dReceiverCpu = 0;
+    LONG nChunks = 0;
+};
+
+// The downloader with a completion hook that reads the worker's CPU time while
+// the worker still runs, and ends the worker so the object can be destroyed
+// without cutting a thread off.
+class BenchDownloader : public CHttpMultiFileDown
+{
+public:
+    BenchDownloader()
+    {
+        m_hCompleted.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_pfnOnComplete = &OnComplete;
+    }
+    ~BenchDownloader() override
+    {
+        // The worker has left the hook once m_hWorker is set; let it return.
+        if (m_hWorker)
+            ::WaitForSingleObject(m_hWorker.get(), 10000);
+    }
+
+    HANDLE Completed() const { return m_hCompleted.get(); }
+    double WorkerCpu() const { return m_dWorkerCpu; }
+
+private:
+    // Worker thread, right after WM_BINARYDOWN_COMPLETE has been posted.
+    static void OnComplete(CHttpMultiFileDown* pDownloader, HWND, BOOL* pbKeepRunning)
+    {
+        auto* self = static_cast<BenchDownloader*>(pDownloader);
+        self->m_dWorkerCpu = ThreadCpuSeconds(::GetCurrentThread());
+        self->m_hWorker.reset(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
+        *pbKeepRunning = FALSE;
+        ::SetEvent(self->m_hCompleted.get());
+    }
+
+    UniqueHandle m_hCompleted;
+    // Written by the worker before m_hCompleted is set, read by the owner after.
+    UniqueHandle m_hWorker;
+    double m_dWorkerCpu = 0;
+};
+
+bool RunDownloader(const wchar_t* pszUrl, const wchar_t* pszPath, Measurement& m)
+{
+    Receiver receiver;
+    if (!receiver.IsReady()) {
+        std::fprintf(stderr, "DownloadBench: the receiving windows could not be created\n");
+        return false;
+    }
+    BenchDownloader downloader;
+    downloader.AddDownFile(pszUrl, pszPath, DOWN_TYPE_BINARY, receiver.Progress(), receiver.Notify());
+    const LONGLONG start = Now();
+    try {
+        downloader.Start();
+    } catch (CException* e) {
+        e->Delete();
+        std::fprintf(stderr, "DownloadBench: the downloader's worker did not start\n");
+        return false;
+    }
+    const UINT end = receiver.WaitForEnd(kRunTimeoutMs);
+    if (end != WM_BINARYDOWN_COMPLETE) {
+        std::fprintf(stderr, "DownloadBench: the download ended with message %u (0: none in time)\n", end);
+        return false;
+    }
+    ::WaitForSingleObject(downloader.Completed(), INFINITE);
+    m.dSeconds = SecondsBetween(start, receiver.EndTime());
+    m.dCpu = downloader.WorkerCpu();
+    m.dReceiverCpu = receiver.CpuSeconds();
+    m.nChunks = receiver.ProgressCount();
+    WIN32_FILE_ATTRIBUTE_DATA fad;
+    if (!::GetFileAttributesExW(pszPath, GetFileExInfoStandard, &fad)) {
+        std::fprintf(stderr, "DownloadBench: the downloaded file is missing\n");
+        return false;
+    }
+    m.nBytes = (static_cast<ULONGLONG>(fad.nFileSizeHigh) << 32) | fad.nFileSizeLow;
+    return true;
+}
+
+// The downloader's request sequence without the downloader: parse, session,
+// connection, GET with the same flags and accept types, send, status 200,
+// Content-Length, then reads of nChunk bytes until the body ends. With windows
+// given, each chunk is followed by the downloader's two sent messages.
+// dwSendDelayMs: the design waits 100 ms between opening and sending the
+// request; the floor of that design waits as well, the 64 KB reference not.
+bool RunFloor(const wchar_t* pszUrl, DWORD nChunk, DWORD dwSendDelayMs, HWND hProgress, HWND hNotify,
+              Measurement& m)
+{
+    const LONGLONG start = Now();
+    DWORD dwService = 0;
+    CString strServer;
+    CString strObject;
+    INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
+    if (!AfxParseURL(pszUrl, dwService, strServer, strObject, nPort)) {
+        std::fprintf(stderr, "DownloadBench: the URL cannot be parsed\n");
+        return false;
+    }
+    ULONGLONG nAnnounced = 0;
+    {
+        // Declared in opening order, so the request is closed first.
+        UniqueHInternet hSession(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        UniqueHInternet hConnect(hSession ? ::InternetConnectW(hSession.get(), strServer, nPort, nullptr, nullptr,
+                                                               dwService, 0, 0)
+                                          : nullptr);
+        const wchar_t* acceptTypes[] = {L"*/*", nullptr};
+        UniqueHInternet hRequest(hConnect ? ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr,
+                                                               acceptTypes, kRequestFlags, 0)
+                                          : nullptr);
+        if (hRequest && dwSendDelayMs)
+            ::Sleep(dwSendDelayMs);
+        if (!hRequest || !::HttpSendRequestW(hRequest.get(), nullptr, 0, nullptr, 0)) {
+            std::fprintf(stderr, "DownloadBench: the request failed (error %lu)\n", ::GetLastError());
+            return false;
+        }
+        wchar_t szValue[16];
+        DWORD cbValue = sizeof szValue;
+        if (!::HttpQueryInfoW(hRequest.get(), HTTP_QUERY_STATUS_CODE, szValue, &cbValue, nullptr) ||
+            std::wcstol(szValue, nullptr, 10) != HTTP_STATUS_OK) {
+            std::fprintf(stderr, "DownloadBench: the status is not 200\n");
+            return false;
+        }
+        cbValue = sizeof szValue;
+        if (::HttpQueryInfoW(hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szValue, &cbValue, nullptr))
+            nAnnounced = std::wcstoull(szValue, nullptr, 10);
+
+        std::vector<BYTE> buffer(nChunk);
+        for (;;) {
+            DWORD dwRead = 0;
+            if (!::InternetReadFile(hRequest.get(), buffer.data(), nChunk, &dwRead)) {
+                std::fprintf(stderr, "DownloadBench: a read failed (error %lu)\n", ::GetLastError());
+                return false;
+            }
+            if (dwRead == 0)
+                break;
+            m.nBytes += dwRead;
+            ++m.nChunks;
+            if (hNotify) {
+                const WPARAM nPercent = nAnnounced ? static_cast<WPARAM>(m.nBytes * 100 / nAnnounced) : 0;
+                ::SendMessageW(hProgress, PBM_SETPOS, nPercent, 0);
+                ::SendMessageW(hNotify, WM_DOWNLOAD_PROGRESS, nPercent, 0);
+            }
+        }
+    }
+    m.dSeconds = SecondsBetween(start, Now());
+    m.dCpu = ThreadCpuSeconds(::GetCurrentThread());
+    if (m.nBytes != nAnnounced) {
+        std::fprintf(stderr, "DownloadBench: %llu bytes came, %llu were announced\n", m.nBytes, nAnnounced);
+        return false;
+    }
+    return true;
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: DownloadBench a <url> <local path>\n"
+                         "       DownloadBench b|c <url>\n");
+    return 2;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3 || std::wcslen(argv[1]) != 1)
+        return Usage();
+    const wchar_t mode = argv[1][0];
+    const wchar_t* pszUrl = argv[2];
+    Measurement m;
+    bool ok = false;
+    switch (mode) {
+    case L'a':
+        if (argc != 4)
+            return Usage();
+        ok = RunDownloader(pszUrl, argv[3], m);
+        break;
+    case L'b': {
+        Receiver receiver;
+        if (!receiver.IsReady()) {
+            std::fprintf(stderr, "DownloadBench: the receiving windows could not be created\n");
+            return 1;
+        }
+        ok = RunFloor(pszUrl, kDownloaderChunk, kDownloaderSendDelayMs, receiver.Progress(), receiver.Notify(), m);
+        m.dReceiverCpu = receiver.CpuSeconds();
+        break;
+    }
+    case L'c':
+        ok = RunFloor(pszUrl, kLargeChunk, 0, nullptr, nullptr, m);
+        break;
+    default:
+        return Usage();
+    }
+    if (!ok)
+        return 1;
+    std::printf("BENCH mode=%c width=%u bytes=%llu seconds=%.4f cpu=%.4f receiver_cpu=%.4f process_cpu=%.4f "
+                "chunks=%ld\n",
+                static_cast<char>(mode), static_cast<unsigned>(sizeof(void*) * 8), m.nBytes, m.dSeconds, m.dCpu,
+                m.dReceiverCpu, ProcessCpuSeconds(), m.nChunks);
+    std::fflush(stdout);
+    return 0;
+}
