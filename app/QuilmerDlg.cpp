@@ -118,6 +118,13 @@ BOOL CQuilmerDlg::OnInitDialog()
         return FALSE;
     }
 
+    // Without a temporary folder the path would name the root of the current
+    // drive; the installer writes nowhere but the temporary folder.
+    if (m_strTempPath.IsEmpty()) {
+        AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+        CDialog::OnCancel();
+        return FALSE;
+    }
     m_strTempPath = TrimFolder(m_strTempPath);
     if (!ReuseOrStartDownload(JoinFolderAndFile(m_strTempPath, m_strFileName))) {
         CDialog::OnCancel();

@@ -26,8 +26,9 @@ public:
     ~CQuilmerDlg() override;
 
     // TRUE when the download runs or a present file will be reused; FALSE when
-    // the user gave up at the connectivity question or the worker could not be
-    // started (the dialog has then been ended with IDCANCEL).
+    // the user gave up at the connectivity question, the temporary folder is
+    // unknown or the worker could not be started (the dialog has then been
+    // ended with IDCANCEL).
     BOOL OnInitDialog() override;
 
 protected:

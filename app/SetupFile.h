@@ -11,7 +11,8 @@ constexpr const wchar_t* SETUP_FILE_NAME = L"Tavo_Real_Setup.exe";
 // The user's temporary folder as the system reports it (normally ending in a
 // backslash). A path longer than the customary 260-character buffer is read
 // whole with a buffer of the size the system asks for; the empty string when
-// the system cannot say.
+// the system cannot say (the platform itself refuses a TMP longer than
+// MAX_PATH rather than report it).
 CString GetTempFolder();
 
 // strFolder without the backslashes at its end, so exactly one separates it

@@ -1,0 +1,802 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of Quilmer.exe: the real program under Wine, the test
+server as the Internet, a driver program as the user's hands.
+
+    e2e.py --build <build folder> <group> [--only <scenario>] [--keep]
+
+Groups (one ctest each): download, cancel, failures, offline (run it inside
+``tests/harness/with-server.sh --offline``), locale, paths. ``--list`` names
+the scenarios of every group.
+
+Each scenario starts its own test server (tests/server/server.py, serving the
+stand-in setup program as the download address's file), starts the driver
+(e2e_driver.exe: reads windows, presses buttons), lets the driver launch
+Quilmer.exe with the server as ``http_proxy``, a temporary folder of the
+scenario's own (TEMP/TMP) and QUILMER_STANDIN_MARKER pointing at a marker file
+the stand-in writes when it runs, and then reads the outcome from the disk.
+Every wait is bounded; a scenario that times out fails.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "server"))
+import server as test_server  # noqa: E402  (the body pattern)
+
+DOWNLOAD_HOST = "update.quenlor.example"
+DOWNLOAD_PATH = "/download/Tavo_Q7120.exe"
+SETUP_NAME = "Tavo_Real_Setup.exe"
+CAPTION = "Quilmer"  # message boxes: the executable's name
+
+IDOK, IDCANCEL, IDRETRY, IDYES, IDNO = 1, 2, 4, 6, 7
+IDC_TITLE, IDC_DESCRIPTION, IDC_PERCENT, IDC_FILE_STATUS, IDC_PROGRESS, IDC_SKIN_PROGRESS = (
+    50, 51, 1000, 1450, 1500, 32343)
+VK_ESCAPE = 0x1B
+
+EN_TITLE = "Downloading Setup file"
+EN_DESCRIPTION = "Quenlor Tavo Setup file is being downloaded. Wait a minute."
+EN_FILE_STATUS = "Downloading Tavo_Real_Setup.exe..."
+EN_CONFIRM = "Setup is not complete. Are you sure you want to exit setup?"
+EN_NOT_CONNECTED = ("You are not connected to the Internet. Installation cannot proceed. "
+                    "Please check the Internet connection and try again.")
+KO_TITLE = "설치 파일 다운로드 중"
+KO_CANCEL = "취소"
+KO_NOT_CONNECTED = ("인터넷이 연결되어 있지 않아 설치를 계속할 수 없습니다.\r\n"
+                    "인터넷 연결 후 다시 시도해 주십시오.")
+
+# The layout of the 474 x 285 client area with the 107-pixel logo.
+EXPECTED_RECTS = {
+    IDC_TITLE: [20, 50, 454, 65],
+    IDC_DESCRIPTION: [20, 70, 454, 85],
+    IDC_FILE_STATUS: [20, 207, 454, 222],
+    IDC_PERCENT: [404, 207, 454, 222],
+    IDC_SKIN_PROGRESS: [20, 227, 464, 237],
+    IDCANCEL: [199, 252, 274, 277],
+}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def wait_for(what, probe, timeout=15.0, interval=0.05):
+    """Calls probe until it returns something true; that value, or Failure."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def pattern(n):
+    return b"".join(test_server.pattern_bytes(off, min(65536, n - off)) for off in range(0, n, 65536))
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+# ----------------------------------------------------------------------------------
+
+class Server:
+    """tests/server/server.py on 127.0.0.1, the stand-in setup as the download."""
+
+    def __init__(self, work, standin, port=0):
+        self.work = work
+        port_file = os.path.join(work, "port")
+        self.log = os.path.join(work, "requests.log")
+        self.out = open(os.path.join(work, "server.out"), "w")
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.join(SOURCE, "tests", "server", "server.py"),
+             "--port-file", port_file, "--log", self.log, "--port", str(port),
+             "--serve", "%s%s=%s" % (DOWNLOAD_HOST, DOWNLOAD_PATH, standin)],
+            stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.STDOUT)
+        wait_for("the test server", lambda: os.path.exists(port_file) or self.proc.poll() is not None)
+        check(self.proc.poll() is None, "the test server did not start")
+        with open(port_file) as f:
+            self.port = int(f.read())
+
+    def control(self, path):
+        opener = urllib.request.build_opener(
+            urllib.request.ProxyHandler({"http": "http://127.0.0.1:%d" % self.port}))
+        with opener.open("http://control.test" + path, timeout=10) as r:
+            return r.read().decode("utf-8")
+
+    def route_download(self, behaviour):
+        self.control("/route?host=%s&path=%s&to=%s" % (
+            DOWNLOAD_HOST, urllib.request.quote(DOWNLOAD_PATH), urllib.request.quote(behaviour)))
+
+    def requests(self):
+        """Request lines received so far (control requests are not logged)."""
+        return [block.split("\n", 1)[0] for block in self.control("/requests").split("\n\n") if block.strip()]
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+        self.out.close()
+
+
+class Driver:
+    """e2e_driver.exe under Wine: one command a line in, one JSON line out."""
+
+    def __init__(self, env, wine_env):
+        self.proc = subprocess.Popen(
+            [env.wine_run, env.driver], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, env=wine_env, text=True, encoding="utf-8")
+
+    def ask(self, *args):
+        self.proc.stdin.write("\t".join(str(a) for a in args) + "\n")
+        self.proc.stdin.flush()
+        line = self.proc.stdout.readline()
+        if not line:
+            raise Failure("the driver ended")
+        reply = json.loads(line)
+        if "error" in reply:
+            raise Failure("driver: %s %s" % (args[0], reply["error"]))
+        return reply
+
+    def close(self):
+        try:
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.flush()
+            self.proc.wait(10)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+
+
+class Env:
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.wine_run = os.path.join(self.build, "harness", "wine-run")
+        self.quilmer = os.path.join(self.build, "Quilmer.exe")
+        self.standin = os.path.join(self.build, "tools", "standin-setup", "standin-setup.exe")
+        self.driver = os.path.join(self.build, "tests", "e2e", "e2e_driver.exe")
+        display_file = os.path.join(self.build, "harness", "xdisplay")
+        self.display = ":" + open(display_file).read().strip() if os.path.exists(display_file) else None
+        for path in (self.quilmer, self.standin, self.driver):
+            if not os.path.exists(path):
+                raise Failure("missing %s: build first" % path)
+
+
+class Run:
+    """One scenario's world: a work folder, a server, a driver, one Quilmer.exe."""
+
+    def __init__(self, env, name, temp_dir=None, extra_env=None, server_port=0, start_server=True,
+                 keep=False):
+        self.env = env
+        self.keep = keep
+        self.work = tempfile.mkdtemp(prefix="quilmer-e2e-%s-" % name)
+        self.temp = temp_dir or os.path.join(self.work, "Temp")
+        os.makedirs(self.temp, exist_ok=True)
+        self.marker = os.path.join(self.work, "standin.ran")
+        self.server = Server(self.work, env.standin, server_port) if start_server else None
+        self.port = self.server.port if self.server else server_port
+        self.wine_env = dict(os.environ)
+        if env.display and not self.wine_env.get("QUILMER_USE_OWN_DISPLAY"):
+            self.wine_env["DISPLAY"] = env.display
+        self.wine_env["http_proxy"] = "http://127.0.0.1:%d" % self.port
+        # Given to the driver's own start as well: Wine takes a process's locale
+        # from the Linux environment it was started with, which a child started
+        # by CreateProcess inherits from its parent's start.
+        self.extra_env = dict(extra_env or {})
+        self.wine_env.update(self.extra_env)
+        self.driver = Driver(env, self.wine_env)
+        self.started = None
+        self.shot_count = 0
+
+    # -- the program
+
+    def launch(self, temp_windows=None):
+        temp_windows = temp_windows or windows_path(self.temp) + "\\"
+        variables = {"TEMP": temp_windows, "TMP": temp_windows,
+                     "QUILMER_STANDIN_MARKER": windows_path(self.marker),
+                     "http_proxy": "http://127.0.0.1:%d" % self.port}
+        variables.update(self.extra_env)
+        self.started = time.monotonic()
+        self.driver.ask("launch", windows_path(self.env.quilmer),
+                        *["%s=%s" % kv for kv in variables.items()])
+
+    def wait_exit(self, timeout=30.0):
+        reply = self.driver.ask("exited", int(timeout * 1000))
+        check(reply["exited"], "Quilmer.exe still runs after %.0f s" % timeout)
+        return reply
+
+    def still_running(self):
+        return not self.driver.ask("exited", 0)["exited"]
+
+    # -- windows
+
+    def dialog(self):
+        return self.driver.ask("dialog")
+
+    def wait_dialog_shown(self, timeout=15.0):
+        return wait_for("the installer window", lambda: (lambda d: d if d["found"] and d["visible"] else None)(
+            self.dialog()), timeout, interval=0.01)
+
+    def control_text(self, dialog, control_id):
+        for c in dialog["controls"]:
+            if c["id"] == control_id:
+                return c["text"]
+        raise Failure("no control %d" % control_id)
+
+    def percent(self):
+        d = self.dialog()
+        return int(self.control_text(d, IDC_PERCENT).rstrip("%")) if d["found"] else None
+
+    def wait_msgbox(self, timeout=15.0):
+        return wait_for("a message box", lambda: (lambda b: b if b["found"] else None)(self.driver.ask("msgbox")),
+                        timeout)
+
+    def answer(self, box, button_id):
+        self.driver.ask("click", box["hwnd"], button_id)
+        wait_for("the message box to close", lambda: self.driver.ask("msgbox").get("hwnd") != box["hwnd"], 10)
+
+    def wait_percent(self, at_least, timeout=20.0):
+        return wait_for("%d%%" % at_least, lambda: (lambda p: p if p is not None and p >= at_least else None)(
+            self.percent()), timeout)
+
+    # -- the screen (ImageMagick's import reads the X display Wine draws on)
+
+    def grab(self, rect):
+        """RGB bytes of the screen box [l, t, r, b] and its width."""
+        l, t, r, b = rect
+        w, h = r - l, b - t
+        for _ in range(10):
+            try:
+                data = subprocess.run(
+                    ["import", "-display", self.env.display, "-window", "root",
+                     "-crop", "%dx%d+%d+%d" % (w, h, l, t), "-depth", "8", "rgb:-"],
+                    check=True, capture_output=True, timeout=20).stdout
+                if len(data) == w * h * 3:
+                    return data, w
+            except subprocess.CalledProcessError:
+                pass
+            time.sleep(0.1)
+        raise Failure("no screenshot")
+
+    def save_shot(self, rect, name):
+        l, t, r, b = rect
+        path = os.path.join(self.env.build, "e2e-%s.png" % name)
+        subprocess.run(["import", "-display", self.env.display, "-window", "root",
+                        "-crop", "%dx%d+%d+%d" % (r - l, b - t, l, t), path],
+                       check=False, capture_output=True, timeout=20)
+        return path
+
+    # -- the disk
+
+    def setup_file(self):
+        return os.path.join(self.temp, SETUP_NAME)
+
+    def marker_lines(self):
+        if not os.path.exists(self.marker):
+            return None
+        with open(self.marker, encoding="utf-8") as f:
+            return dict(line.rstrip("\r\n").split("=", 1) for line in f if "=" in line)
+
+    def wait_marker(self, timeout=15.0):
+        return wait_for("the stand-in setup's marker", self.marker_lines, timeout)
+
+    def download_requests(self):
+        return [r for r in self.server.requests() if DOWNLOAD_HOST in r]
+
+    def close(self):
+        try:
+            if self.started is not None and self.still_running():
+                self.driver.ask("exited", 0)
+        finally:
+            self.driver.close()
+            if self.server:
+                self.server.stop()
+            if not self.keep:
+                shutil.rmtree(self.work, ignore_errors=True)
+
+
+def read_png_rgba(path):
+    """(RGBA bytes, width, height) of a PNG, through ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True, capture_output=True,
+                          text=True).stdout.split()
+    w, h = int(size[0]), int(size[1])
+    data = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True, capture_output=True).stdout
+    return data, w, h
+
+
+def pixel(data, width, x, y, channels=3):
+    i = (y * width + x) * channels
+    return tuple(data[i:i + channels])
+
+
+def close_colour(a, b, tolerance=8):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+# ----------------------------------------------------------------------------------
+# Scenarios. Each takes (env, args) and raises Failure on a wrong outcome.
+
+def expect_launched(run, served):
+    """The served file is in the temporary folder, the stand-in ran from there
+    with its quoted path as the whole command line, and Quilmer.exe ended."""
+    run.wait_exit()
+    marker = run.wait_marker()
+    expected = windows_path(run.setup_file())
+    check(marker["module"].lower() == expected.lower(), "the stand-in ran as %s, not %s" % (marker["module"], expected))
+    check(marker["cmdline"] == '"%s"' % marker["module"], "command line %r" % marker["cmdline"])
+    with open(run.setup_file(), "rb") as f:
+        check(f.read() == served, "the downloaded file differs from the served one")
+
+
+def expect_nothing_left(run):
+    run.wait_exit()
+    check(not os.path.exists(run.setup_file()), "a file was left in the temporary folder")
+    time.sleep(0.3)
+    check(run.marker_lines() is None, "a setup program was started")
+
+
+def scenario_normal(env, args):
+    """A normal run: gate passed at once, layout, texts, download, launch, end."""
+    run = Run(env, "normal", keep=args.keep)
+    try:
+        run.launch()
+        d = run.wait_dialog_shown()
+        shown_after = time.monotonic() - run.started
+        print("  window shown %.0f ms after the start" % (shown_after * 1000))
+        check(d["client"] == [474, 285], "client area %s" % d["client"])
+        screen = run.driver.ask("screen")
+        l, t, r, b = d["window"]
+        check(abs(l - (screen["cx"] - 474) // 2) <= 1 and abs(t - (screen["cy"] - 285) // 2) <= 1,
+              "window at %s is not centred on %dx%d" % (d["window"], screen["cx"], screen["cy"]))
+        for c in d["controls"]:
+            if c["id"] in EXPECTED_RECTS:
+                check(c["rect"] == EXPECTED_RECTS[c["id"]] and c["visible"],
+                      "control %d at %s, not %s" % (c["id"], c["rect"], EXPECTED_RECTS[c["id"]]))
+            elif c["id"] == IDC_PROGRESS:
+                check(not c["visible"], "the standard progress bar shows")
+        check(run.control_text(d, IDC_TITLE) == EN_TITLE, "title text")
+        check(run.control_text(d, IDC_DESCRIPTION) == EN_DESCRIPTION, "description text")
+        check(run.control_text(d, IDC_FILE_STATUS) == EN_FILE_STATUS, "file line text")
+        check(run.control_text(d, IDCANCEL) == "Cancel", "button text")
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        expect_launched(run, served)
+        check(len(run.download_requests()) == 1, "requests: %s" % run.download_requests())
+    finally:
+        run.close()
+
+
+def scenario_screen(env, args):
+    """The picture on the screen: background, logo at (186, 89), the bar's fill growing."""
+    run = Run(env, "screen", keep=args.keep)
+    try:
+        run.server.route_download("/t/drip/204800/20/")
+        run.launch()
+        d = run.wait_dialog_shown()
+        rect = d["window"]
+        logo, lw, lh = read_png_rgba(os.path.join(SOURCE, "res", "skin", "145.png"))
+        back, bw, _ = read_png_rgba(os.path.join(SOURCE, "res", "skin", "146.png"))
+        time.sleep(0.3)
+        shot, sw = run.grab(rect)
+        run.save_shot(rect, "screen")
+        # Opaque logo pixels land 186 to the right and 89 down.
+        checked = 0
+        for y in range(0, lh, 7):
+            for x in range(0, lw, 7):
+                p = pixel(logo, lw, x, y, 4)
+                if p[3] == 255:
+                    check(close_colour(pixel(shot, sw, 186 + x, 89 + y), p[:3]),
+                          "logo pixel (%d, %d) shows %s, not %s" % (x, y, pixel(shot, sw, 186 + x, 89 + y), p[:3]))
+                    checked += 1
+        check(checked > 20, "too few opaque logo pixels checked")
+        # The background where no control, text or logo covers it.
+        for x, y in ((5, 5), (470, 5), (5, 280), (300, 30), (100, 180)):
+            p = pixel(back, bw, x, y, 4)
+            if p[3] == 255:
+                check(close_colour(pixel(shot, sw, x, y), p[:3]), "background pixel (%d, %d)" % (x, y))
+
+        def fill_width():
+            data, w = run.grab([rect[0] + 20, rect[1] + 227 + 4, rect[0] + 464, rect[1] + 227 + 5])
+            track = pixel(data, w, w - 1, 0)
+            return sum(1 for x in range(w) if not close_colour(pixel(data, w, x, 0), track, 30))
+
+        run.wait_percent(20)
+        first = fill_width()
+        run.wait_percent(70)
+        second = fill_width()
+        print("  bar fill %d px at 20%%+, %d px at 70%%+" % (first, second))
+        check(0 < first < second, "the bar's fill does not grow (%d, %d)" % (first, second))
+        run.wait_exit()
+    finally:
+        run.close()
+
+
+def scenario_reuse(env, args):
+    """A present file of the remote size is started without any body transferred."""
+    run = Run(env, "reuse", keep=args.keep)
+    try:
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        with open(run.setup_file(), "wb") as f:
+            f.write(served)
+        before = os.stat(run.setup_file()).st_mtime_ns
+        run.launch()
+        expect_launched(run, served)
+        check(os.stat(run.setup_file()).st_mtime_ns == before, "the present file was written again")
+        # Only the size query: the worker never ran (the size query reads the
+        # head alone; the test server's log cannot tell a head from a body, so
+        # the count of requests is the evidence).
+        check(len(run.download_requests()) == 1, "requests: %s" % run.download_requests())
+    finally:
+        run.close()
+
+
+def scenario_other_size(env, args):
+    """A present file of another size is downloaded afresh, then started."""
+    run = Run(env, "other-size", keep=args.keep)
+    try:
+        with open(run.setup_file(), "wb") as f:
+            f.write(b"an older, shorter setup")
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        run.launch()
+        expect_launched(run, served)
+        check(len(run.download_requests()) == 2, "expected the size query and the download: %s"
+              % run.download_requests())
+    finally:
+        run.close()
+
+
+DRIP_BYTES = 400 * 1024  # with 25 ms per KiB at least 10 s: the cancel cases find it running
+DRIP = "/t/drip/%d/25/" % DRIP_BYTES
+
+
+def cancel_question(run, how):
+    """Asks to cancel the running transfer by how (button, escape, close); returns the box."""
+    run.wait_percent(3)
+    d = run.dialog()
+    if how == "button":
+        run.driver.ask("click", d["hwnd"], IDCANCEL)
+    elif how == "escape":
+        run.driver.ask("key", d["hwnd"], VK_ESCAPE)
+    else:
+        run.driver.ask("close", d["hwnd"])
+    box = run.wait_msgbox()
+    check(box["caption"] == CAPTION, "caption %r" % box["caption"])
+    check(box["text"] == EN_CONFIRM, "question %r" % box["text"])
+    check(sorted(b["id"] for b in box["buttons"]) == [IDYES, IDNO], "buttons %s" % box["buttons"])
+    return box
+
+
+def scenario_cancel_no(env, args):
+    """Cancel, then No: the transfer holds while the question is open, then completes."""
+    run = Run(env, "cancel-no", keep=args.keep)
+    try:
+        run.server.route_download(DRIP)
+        run.launch()
+        run.wait_dialog_shown()
+        box = cancel_question(run, "button")
+        time.sleep(0.8)  # a chunk already under way may still land
+        held = os.path.getsize(run.setup_file())
+        percent = run.percent()
+        time.sleep(1.5)
+        check(os.path.getsize(run.setup_file()) == held and run.percent() == percent,
+              "the transfer went on while the question was open")
+        run.answer(box, IDNO)
+        run.wait_exit(60)
+        with open(run.setup_file(), "rb") as f:
+            check(f.read() == pattern(DRIP_BYTES), "the completed file differs from the served body")
+    finally:
+        run.close()
+
+
+def scenario_cancel_yes(env, args):
+    """Cancel, then Yes: the program ends, no file left, nothing started."""
+    run = Run(env, "cancel-yes", keep=args.keep)
+    try:
+        run.server.route_download(DRIP)
+        run.launch()
+        run.wait_dialog_shown()
+        box = cancel_question(run, "button")
+        run.answer(box, IDYES)
+        expect_nothing_left(run)
+    finally:
+        run.close()
+
+
+def scenario_escape_and_close(env, args):
+    """Escape and the Close command ask the same question: No to Escape, Yes to Close."""
+    run = Run(env, "escape-close", keep=args.keep)
+    try:
+        run.server.route_download(DRIP)
+        run.launch()
+        run.wait_dialog_shown()
+        box = cancel_question(run, "escape")
+        run.answer(box, IDNO)
+        check(run.still_running(), "No to the question ended the program")
+        box = cancel_question(run, "close")
+        run.answer(box, IDYES)
+        expect_nothing_left(run)
+    finally:
+        run.close()
+
+
+def failure_scenario(name, behaviour):
+    def scenario(env, args):
+        run = Run(env, name, keep=args.keep)
+        try:
+            run.server.route_download(behaviour)
+            run.launch()
+            box = run.wait_msgbox()
+            check(box["caption"] == CAPTION, "caption %r" % box["caption"])
+            check(box["text"] == EN_NOT_CONNECTED, "failure text %r" % box["text"])
+            check([b["id"] for b in box["buttons"]] == [IDOK], "buttons %s" % box["buttons"])
+            run.answer(box, IDOK)
+            expect_nothing_left(run)
+        finally:
+            run.close()
+    scenario.__name__ = "scenario_" + name
+    scenario.__doc__ = "%s: text 134, then the end, no file left." % behaviour
+    return scenario
+
+
+def scenario_offline_retry(env, args):
+    """Off line, no proxy answering: Retry/Cancel before any window; Retry once the
+    connection is back, and the download runs."""
+    port = free_port()
+    run = Run(env, "offline-retry", server_port=port, start_server=False, keep=args.keep)
+    try:
+        run.launch()
+        box = run.wait_msgbox(20)
+        check(box["text"] == EN_NOT_CONNECTED, "question %r" % box["text"])
+        check(sorted(b["id"] for b in box["buttons"]) == [IDCANCEL, IDRETRY], "buttons %s" % box["buttons"])
+        d = run.dialog()
+        check(not d["found"] or not d["visible"], "the window shows before the gate is passed")
+        run.server = Server(run.work, env.standin, port)
+        run.answer(box, IDRETRY)
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        expect_launched(run, served)
+    finally:
+        run.close()
+
+
+def scenario_offline_cancel(env, args):
+    """Off line, Cancel at the question: the end before the window ever shows."""
+    run = Run(env, "offline-cancel", server_port=free_port(), start_server=False, keep=args.keep)
+    try:
+        run.launch()
+        box = run.wait_msgbox(20)
+        d = run.dialog()
+        check(not d["found"] or not d["visible"], "the window shows before the gate is passed")
+        run.answer(box, IDCANCEL)
+        reply = run.wait_exit()
+        check(reply["exited"], "still running")
+        check(not os.listdir(run.temp), "something was written: %s" % os.listdir(run.temp))
+        check(run.marker_lines() is None, "a setup program was started")
+    finally:
+        run.close()
+
+
+def locale_env(env, name):
+    """Variables that give Wine the Linux locale name (compiled into the build
+    folder once, with localedef); None when that cannot be done here."""
+    base = os.path.join(env.build, "e2e-locales")
+    target = os.path.join(base, name + ".UTF-8")
+    if not os.path.isdir(target):
+        os.makedirs(base, exist_ok=True)
+        if not shutil.which("localedef"):
+            return None
+        r = subprocess.run(["localedef", "-i", name, "-f", "UTF-8", target], capture_output=True)
+        if not os.path.isdir(target):
+            print(r.stderr.decode(errors="replace"))
+            return None
+    locale = name + ".UTF-8"
+    return {"LOCPATH": base, "LANG": locale, "LC_ALL": locale}
+
+
+class Skip(Exception):
+    pass
+
+
+def scenario_korean(env, args):
+    """Korean texts in the window and the two-line failure text."""
+    variables = locale_env(env, "ko_KR")
+    if not variables:
+        raise Skip("no ko_KR locale")
+    run = Run(env, "korean", extra_env=variables, keep=args.keep)
+    try:
+        run.server.route_download("/t/500/")
+        run.launch()
+        box = run.wait_msgbox()
+        d = run.dialog()
+        check(run.control_text(d, IDC_TITLE) == KO_TITLE, "title %r" % run.control_text(d, IDC_TITLE))
+        check(run.control_text(d, IDCANCEL) == KO_CANCEL, "button %r" % run.control_text(d, IDCANCEL))
+        check(run.control_text(d, IDC_FILE_STATUS) == "Tavo_Real_Setup.exe 다운로드 중...", "file line")
+        check(box["text"] == KO_NOT_CONNECTED, "failure text %r" % box["text"])
+        run.answer(box, IDOK)
+        expect_nothing_left(run)
+    finally:
+        run.close()
+
+
+def scenario_no_table(env, args):
+    """A locale without a table (German, Switzerland): empty texts, the download still works."""
+    variables = locale_env(env, "de_CH")
+    if not variables:
+        raise Skip("no de_CH locale")
+    run = Run(env, "no-table", extra_env=variables, keep=args.keep)
+    try:
+        run.launch()
+        d = run.wait_dialog_shown()
+        for control in (IDC_TITLE, IDC_DESCRIPTION, IDC_FILE_STATUS, IDCANCEL):
+            check(run.control_text(d, control) == "", "control %d shows %r" % (control, run.control_text(d, control)))
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        expect_launched(run, served)
+    finally:
+        run.close()
+
+
+def scenario_space(env, args):
+    """A temporary folder with a space: the setup is started, not the program named
+    by the path's first word (a decoy John.exe waits there)."""
+    run = Run(env, "space", keep=args.keep)
+    try:
+        base = os.path.join(run.work, "Users")
+        run.temp = os.path.join(base, "John Smith", "Temp")
+        os.makedirs(run.temp)
+        shutil.copy(env.standin, os.path.join(base, "John.exe"))
+        run.launch()
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        expect_launched(run, served)
+    finally:
+        run.close()
+
+
+def scenario_long_path(env, args):
+    """A setup path longer than 255 characters (the launch's old buffer): the file
+    written there and started by its full path, not a cut one."""
+    run = Run(env, "long", keep=args.keep)
+    try:
+        folder = run.work
+        while len(windows_path(folder)) < 230:
+            folder = os.path.join(folder, "a-rather-long-folder-name-%d" % len(folder))
+        folder = os.path.join(folder, "x" * (240 - len(windows_path(folder)) - 1))
+        os.makedirs(folder)
+        run.temp = folder
+        print("  setup path of %d characters" % len(windows_path(run.setup_file())))
+        run.launch()
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        expect_launched(run, served)
+    finally:
+        run.close()
+
+
+def scenario_overlong_temp(env, args):
+    """A temporary folder longer than the platform reports (TMP over 260
+    characters): the failure text and the end; nothing is written anywhere, in
+    particular not to the root of the current drive."""
+    run = Run(env, "overlong", keep=args.keep)
+    try:
+        folder = run.work
+        while len(windows_path(folder)) < 300:
+            folder = os.path.join(folder, "a-rather-long-folder-name-%d" % len(folder))
+        os.makedirs(folder)
+        run.temp = folder
+        root_file = os.path.join("/", SETUP_NAME)
+        check(not os.path.exists(root_file), "%s exists before the run" % root_file)
+        run.launch()
+        box = run.wait_msgbox()
+        check(box["text"] == EN_NOT_CONNECTED, "failure text %r" % box["text"])
+        run.answer(box, IDOK)
+        expect_nothing_left(run)
+        check(not os.path.exists(root_file), "the setup was written to the root of the drive")
+        check(not run.server.requests(), "something was requested: %s" % run.server.requests())
+    finally:
+        run.close()
+
+
+def scenario_leading_backslashes(env, args):
+    r"""A temporary folder given as \\?\Z:\...: its leading backslashes stay, so the
+    file lands in that folder, not relative to the current one."""
+    run = Run(env, "backslashes", keep=args.keep)
+    try:
+        run.launch(temp_windows="\\\\?\\" + windows_path(run.temp) + "\\")
+        run.wait_exit()
+        check(os.path.exists(run.setup_file()), "no file in the temporary folder: %s" % os.listdir(run.temp))
+        with open(env.standin, "rb") as f:
+            check(open(run.setup_file(), "rb").read() == f.read(), "the downloaded file differs")
+        marker = run.wait_marker()
+        check(marker["module"].lower().endswith(windows_path(run.setup_file()).lower()[2:]),
+              "the stand-in ran as %s" % marker["module"])
+    finally:
+        run.close()
+
+
+GROUPS = {
+    "download": [scenario_normal, scenario_screen, scenario_reuse, scenario_other_size],
+    "cancel": [scenario_cancel_no, scenario_cancel_yes, scenario_escape_and_close],
+    "failures": [failure_scenario("truncated", "/t/short/300000/100000/"),
+                 failure_scenario("status-407", "/t/407/"),
+                 failure_scenario("status-500", "/t/500/"),
+                 failure_scenario("status-404", "/t/404/")],
+    "offline": [scenario_offline_retry, scenario_offline_cancel],
+    "locale": [scenario_korean, scenario_no_table],
+    "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
+}
+
+
+def scenario_name(fn):
+    return getattr(fn, "__name__", "").replace("scenario_", "")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--build", default=os.environ.get("QUILMER_BUILD_DIR"))
+    ap.add_argument("--only")
+    ap.add_argument("--keep", action="store_true", help="keep each scenario's work folder")
+    ap.add_argument("--list", action="store_true")
+    ap.add_argument("group", nargs="?")
+    args = ap.parse_args()
+    if args.list:
+        for group, scenarios in GROUPS.items():
+            print(group + ": " + ", ".join(scenario_name(s) for s in scenarios))
+        return 0
+    if args.group not in GROUPS:
+        ap.error("group must be one of " + ", ".join(GROUPS))
+    env = Env(args.build)
+
+    failed, skipped, ran = [], [], 0
+    for fn in GROUPS[args.group]:
+        name = scenario_name(fn)
+        if args.only and args.only != name:
+            continue
+        print("[%s] %s" % (name, (fn.__doc__ or "").strip().split("\n")[0]), flush=True)
+        begin = time.monotonic()
+        try:
+            fn(env, args)
+            ran += 1
+            print("  ok (%.1f s)" % (time.monotonic() - begin), flush=True)
+        except Skip as e:
+            skipped.append(name)
+            print("  skipped: %s" % e, flush=True)
+        except Exception as e:  # a scenario's fault is reported, the others still run
+            failed.append(name)
+            print("  FAILED: %s" % e, flush=True)
+            if not isinstance(e, Failure):
+                traceback.print_exc()
+    if failed:
+        print("failed: " + ", ".join(failed))
+        return 1
+    return 77 if skipped and not ran else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
