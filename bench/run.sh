@@ -8,8 +8,11 @@
 #   c  the same calls with 64 KB reads and no messages
 #   d  curl, through the same proxy
 # Prints MB/s of each (median of the rounds; MB = 2^20 bytes), the ratios a/b
-# and a/d, and the downloader's CPU seconds per 100 MB. A script that prints
-# figures, not a test: nothing is judged.
+# and a/d, and the downloader's CPU seconds per 100 MB. On a shared machine the
+# rounds scatter with the load of others (printed before and after): the best
+# round of each way, the one least disturbed, and the CPU figures, which do not
+# count time spent waiting for a core, are printed beside the medians. A script
+# that prints figures, not a test: nothing is judged.
 #
 #   bench/run.sh [--size MB] [--rounds N]     (defaults: 16 MB, 3 rounds)
 #
@@ -65,6 +68,7 @@ a_path="Z:${a_file//\//\\}"
 
 echo "Fetching $size_mb MB from the local test server, $rounds rounds of each way (a and b run at about 1 MB/s)..." >&2
 results="$work/results.txt"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for round in $(seq "$rounds"); do
   for mode in a b c; do
     args=("$mode" "$url")
@@ -85,12 +89,14 @@ for round in $(seq "$rounds"); do
   echo "  round $round of $rounds done" >&2
 done
 
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 width=$(sed -n 's/.*mode=a width=\([0-9]*\).*/\1/p' "$results" | head -n 1)
 loader=$(sed -n "s/^export WINELOADER='\(.*\)'$/\1/p" "$wine_run")
-python3 - "$results" "$size_mb" "$rounds" "$width" "$("${loader:-wine}" --version 2>/dev/null || true)" <<'PY'
+python3 - "$results" "$size_mb" "$rounds" "$width" "$("${loader:-wine}" --version 2>/dev/null || true)" \
+  "$load_before" "$load_after" "$(nproc)" <<'PY'
 import statistics, sys
 
-path, size_mb, rounds, width, wine = sys.argv[1:6]
+path, size_mb, rounds, width, wine, load_before, load_after, cores = sys.argv[1:9]
 runs = {}
 for line in open(path):
     fields = line.split()
@@ -110,13 +116,17 @@ speed = {}
 print("Download benchmark: %s MB file, local test server on 127.0.0.1 (proxy), %s rounds each, median; MB = 2^20 bytes"
       % (size_mb, rounds))
 print("Windows ways: %s-bit programs under %s" % (width, wine or "Wine"))
-print("%-3s %-54s %9s   %s" % ("", "way", "MB/s", "rounds (MB/s)"))
+print("Load average before %s, after %s, on %s cores" % (load_before, load_after, cores))
+print("%-3s %-54s %9s %9s   %s" % ("", "way", "MB/s", "best", "rounds (MB/s)"))
+best = {}
 for mode in "abcd":
     rates = [int(r["bytes"]) / float(r["seconds"]) / MB for r in runs[mode]]
     speed[mode] = statistics.median(rates)
-    print("%-3s %-54s %9.2f   %s" % (mode, names[mode], speed[mode], " ".join("%.2f" % v for v in rates)))
-print("a/b = %.3f" % (speed["a"] / speed["b"]))
-print("a/d = %.5f" % (speed["a"] / speed["d"]))
+    best[mode] = max(rates)
+    print("%-3s %-54s %9.2f %9.2f   %s" % (mode, names[mode], speed[mode], best[mode],
+                                         " ".join("%.2f" % v for v in rates)))
+print("a/b = %.3f   (best rounds: %.3f)" % (speed["a"] / speed["b"], best["a"] / best["b"]))
+print("a/d = %.5f (best rounds: %.5f)" % (speed["a"] / speed["d"], best["a"] / best["d"]))
 
 def per_100mb(mode, key):
     return statistics.median(float(r[key]) / int(r["bytes"]) * 100 * MB for r in runs[mode])
