@@ -317,12 +317,12 @@ class Server(ThreadingHTTPServer):
     request_queue_size = 64
 
 
-def parse_serve(spec):
+def parse_serve(option):
     """HOST/PATH=FILE -> ((host, "/PATH"), ("file", FILE))."""
-    target, sep, path = spec.partition("=")
+    target, sep, path = option.partition("=")
     host, slash, obj = target.partition("/")
     if not sep or not slash or not host:
-        raise argparse.ArgumentTypeError("expected HOST/PATH=FILE, got %r" % spec)
+        raise argparse.ArgumentTypeError("expected HOST/PATH=FILE, got %r" % option)
     return (host.lower(), "/" + obj), ("file", os.path.abspath(path))
 
 
