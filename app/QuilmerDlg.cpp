@@ -94,6 +94,13 @@ BOOL CQuilmerDlg::OnInitDialog()
 
     m_fontBold.reset(CreateTahoma(FW_BOLD));
     m_fontNormal.reset(CreateTahoma(FW_NORMAL));
+    // WM_CTLCOLOR selects these fonts as well, but a static control selects its
+    // own font after asking for its colours (Wine does), so the statics are
+    // given theirs too.
+    m_stcTitle.SetFont(m_fontBold.get(), FALSE);
+    m_stcDescription.SetFont(m_fontNormal.get(), FALSE);
+    m_stcFileStatus.SetFont(m_fontNormal.get(), FALSE);
+    m_stcPercent.SetFont(m_fontNormal.get(), FALSE);
 
     m_strTempPath = GetTempFolder();
     m_strFileName = SETUP_FILE_NAME;
