@@ -435,6 +435,40 @@ def scenario_screen(env, args):
         run.close()
 
 
+def scenario_drag(env, args):
+    """Dragging by the body moves the window by exactly the cursor's way, without
+    drift; moving the cursor without a press moves nothing (real X pointer events)."""
+    run = Run(env, "drag", keep=args.keep)
+    try:
+        run.server.route_download(DRIP)
+        run.launch()
+        d = run.wait_dialog_shown()
+        l, t = d["window"][0], d["window"][1]
+        x, y = l + 60, t + 150  # the body: no control there
+
+        def xdo(*words):
+            subprocess.run(["xdotool"] + [str(w) for w in words], check=True, timeout=20,
+                           env=dict(os.environ, DISPLAY=env.display))
+            time.sleep(0.15)
+
+        xdo("mousemove", x, y)
+        xdo("mousedown", 1)
+        for step in range(1, 6):
+            xdo("mousemove", x + 9 * step, y + 5 * step)
+        xdo("mousemove", x - 41, y + 17)
+        xdo("mouseup", 1)
+        moved = run.dialog()["window"]
+        check(moved[:2] == [l - 41, t + 17], "window at %s after a drag of (-41, +17) from %s" % (moved, [l, t]))
+        check(moved[2] - moved[0] == 474 and moved[3] - moved[1] == 285, "the drag resized the window")
+        xdo("mousemove", x + 80, y + 40)
+        check(run.dialog()["window"] == moved, "the window followed the cursor without a press")
+        box = cancel_question(run, "button")
+        run.answer(box, IDYES)
+        run.wait_exit()
+    finally:
+        run.close()
+
+
 def scenario_reuse(env, args):
     """A present file of the remote size is started without any body transferred."""
     run = Run(env, "reuse", keep=args.keep)
@@ -679,17 +713,22 @@ def scenario_space(env, args):
         run.close()
 
 
+def long_folder(base, length):
+    """A new folder below base whose Windows path is exactly length characters."""
+    folder = base
+    while len(windows_path(folder)) < length - 30:
+        folder = os.path.join(folder, "a-rather-long-folder-name-%d" % len(folder))
+    folder = os.path.join(folder, "x" * (length - len(windows_path(folder)) - 1))
+    os.makedirs(folder)
+    return folder
+
+
 def scenario_long_path(env, args):
     """A setup path longer than 255 characters (the launch's old buffer): the file
     written there and started by its full path, not a cut one."""
     run = Run(env, "long", keep=args.keep)
     try:
-        folder = run.work
-        while len(windows_path(folder)) < 230:
-            folder = os.path.join(folder, "a-rather-long-folder-name-%d" % len(folder))
-        folder = os.path.join(folder, "x" * (240 - len(windows_path(folder)) - 1))
-        os.makedirs(folder)
-        run.temp = folder
+        run.temp = long_folder(run.work, 240)
         print("  setup path of %d characters" % len(windows_path(run.setup_file())))
         run.launch()
         with open(env.standin, "rb") as f:
@@ -705,11 +744,7 @@ def scenario_overlong_temp(env, args):
     particular not to the root of the current drive."""
     run = Run(env, "overlong", keep=args.keep)
     try:
-        folder = run.work
-        while len(windows_path(folder)) < 300:
-            folder = os.path.join(folder, "a-rather-long-folder-name-%d" % len(folder))
-        os.makedirs(folder)
-        run.temp = folder
+        run.temp = long_folder(run.work, 300)
         root_file = os.path.join("/", SETUP_NAME)
         check(not os.path.exists(root_file), "%s exists before the run" % root_file)
         run.launch()
@@ -741,7 +776,7 @@ def scenario_leading_backslashes(env, args):
 
 
 GROUPS = {
-    "download": [scenario_normal, scenario_screen, scenario_reuse, scenario_other_size],
+    "download": [scenario_normal, scenario_screen, scenario_drag, scenario_reuse, scenario_other_size],
     "cancel": [scenario_cancel_no, scenario_cancel_yes, scenario_escape_and_close],
     "failures": [failure_scenario("truncated", "/t/short/300000/100000/"),
                  failure_scenario("status-407", "/t/407/"),
