@@ -636,6 +636,27 @@ def scenario_offline_cancel(env, args):
         run.close()
 
 
+def scenario_offline_slow_probe(env, args):
+    """Off line, the probe's page answering only after 8 s: the question comes
+    after the 5000 ms wait, not after the probe; Cancel ends the program."""
+    run = Run(env, "offline-slow", keep=args.keep)
+    try:
+        run.server.control("/route?host=www.quenlor-probe.example&path=/&to=/t/delay/8000/")
+        run.launch()
+        box = run.wait_msgbox(20)
+        waited = time.monotonic() - run.started
+        print("  question after %.1f s" % waited)
+        # A question at all shows the dialog did not wait for the probe (which
+        # succeeds after 8 s); the time shows it waited its 5000 ms first.
+        check(waited >= 4.8, "the question came after %.1f s, before the 5000 ms wait ended" % waited)
+        check(box["text"] == EN_NOT_CONNECTED, "question %r" % box["text"])
+        run.answer(box, IDCANCEL)
+        run.wait_exit()
+        check(not run.download_requests(), "something was downloaded: %s" % run.download_requests())
+    finally:
+        run.close()
+
+
 def locale_env(env, name):
     """Variables that give Wine the Linux locale name (compiled into the build
     folder once, with localedef); None when that cannot be done here."""
@@ -782,7 +803,7 @@ GROUPS = {
                  failure_scenario("status-407", "/t/407/"),
                  failure_scenario("status-500", "/t/500/"),
                  failure_scenario("status-404", "/t/404/")],
-    "offline": [scenario_offline_retry, scenario_offline_cancel],
+    "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
     "locale": [scenario_korean, scenario_no_table],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
 }
