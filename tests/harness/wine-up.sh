@@ -27,4 +27,17 @@ if [ ! -f "$WINEPREFIX/.quilmer-ready" ]; then
 else
   "$WINELOADER" wineboot </dev/null >/dev/null 2>&1
 fi
+
+# Off-line tests run inside a network namespace with a wineserver of their own
+# (Wine makes its sockets in the wineserver), so they get a copy of the prefix.
+# The wineserver keeps the registry in memory and writes it out when it stops:
+# stop it before copying, or the copy lacks most of the registry.
+offline="$build/wineprefix-offline"
+if [ ! -f "$offline/.quilmer-ready" ]; then
+  wineserver -k </dev/null >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
+  rm -rf "$offline" "$offline.tmp"
+  cp -a "$WINEPREFIX" "$offline.tmp" && mv "$offline.tmp" "$offline" || exit 1
+  wineserver -p </dev/null >/dev/null 2>&1
+fi
 echo "wine prefix $WINEPREFIX ready, display $DISPLAY"

@@ -17,15 +17,15 @@ if [ "${1:-}" = --inside-namespace ]; then
   shift
   ip link set lo up || exit 1
   # Wine makes its sockets in the wineserver, and the build's wineserver runs
-  # outside this namespace. The off-line run therefore uses a prefix of its own
-  # (a copy of the build's, made once) whose wineserver starts in here and is
-  # stopped before the namespace goes. OFFLINE tests hold a resource lock, so
-  # only one of them uses that prefix at a time.
-  if [ -n "${QUILMER_BUILD_DIR:-}" ] && [ -d "$QUILMER_BUILD_DIR/wineprefix" ]; then
+  # outside this namespace. The off-line run therefore uses the prefix's copy
+  # that wine-up.sh made, whose wineserver starts in here and is stopped before
+  # the namespace goes. OFFLINE tests hold a resource lock, so only one of them
+  # uses that prefix at a time.
+  if [ -n "${QUILMER_BUILD_DIR:-}" ]; then
     offline_prefix="$QUILMER_BUILD_DIR/wineprefix-offline"
     if [ ! -f "$offline_prefix/.quilmer-ready" ]; then
-      rm -rf "$offline_prefix"
-      cp -a "$QUILMER_BUILD_DIR/wineprefix" "$offline_prefix.tmp" && mv "$offline_prefix.tmp" "$offline_prefix" || exit 1
+      echo "with-server.sh: $offline_prefix is missing; run the wine_up test first" >&2
+      exit 1
     fi
     export QUILMER_WINEPREFIX="$offline_prefix"
   fi
