@@ -17,15 +17,12 @@ fi
 [ -s "$h/xdisplay" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$h/xdisplay")"
 
-# Wine's background services must not inherit a test's pipes, or ctest waits for them.
 wineserver -p </dev/null >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.quilmer-ready" ]; then
   "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.quilmer-ready"
-else
-  "$WINELOADER" wineboot </dev/null >/dev/null 2>&1
 fi
 
 # Off-line tests run inside a network namespace with a wineserver of their own
@@ -40,4 +37,9 @@ if [ ! -f "$offline/.quilmer-ready" ]; then
   cp -a "$WINEPREFIX" "$offline.tmp" && mv "$offline.tmp" "$offline" || exit 1
   wineserver -p </dev/null >/dev/null 2>&1
 fi
+
+# Wine's background services (services.exe and the rest) start with the first
+# program and keep its standard handles. Started here, they hold /dev/null; left
+# to the first test, they would hold its pipes and ctest would wait for them.
+"$WINELOADER" wineboot </dev/null >/dev/null 2>&1
 echo "wine prefix $WINEPREFIX ready, display $DISPLAY"
