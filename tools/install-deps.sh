@@ -10,7 +10,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb x11-utils xdotool imagemagick
   iproute2 util-linux
-  curl
+  curl locales
   googletest
 )
 

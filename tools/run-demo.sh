@@ -20,7 +20,7 @@ bash "$src/tools/install-deps.sh"
 
 echo "== Building in $build"
 cmake -S "$src" -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
 wine_run="$build/harness/wine-run"
 standin="$build/tools/standin-setup/standin-setup.exe"
 
@@ -38,6 +38,8 @@ server=
 cleanup() {
   [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
   rm -rf "$work"
+  # Wine's services and the private display end with the demo.
+  "$wine_run" --down >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
