@@ -11,6 +11,7 @@
 #include <climits>
 #include <cwchar>
 #include <exception>
+#include <memory>
 
 IMPLEMENT_DYNAMIC(CHttpMultiFileDown, CThread)
 
@@ -97,11 +98,14 @@ void CHttpMultiFileDown::AddDownFile(const CString& strURL, const CString& strLo
     m_bCancel = FALSE;
     m_bPause = FALSE;
 
-    auto* pJob = new CDownFilesContainer;
+    // The list takes the job only once AddTail has returned; until then a
+    // failed copy or link deletes it here.
+    auto pJob = std::make_unique<CDownFilesContainer>();
     pJob->m_strURL = strURL;
     pJob->m_strLocalPath = strLocalPath;
     CCriticalSectionLock lock(&m_csJobs);
-    m_listDownFiles.AddTail(pJob);
+    m_listDownFiles.AddTail(pJob.get());
+    pJob.release();
 }
 
 void CHttpMultiFileDown::CancelDownload()
