@@ -226,7 +226,6 @@ void CQuilmerDlg::OnBnClickedCancel()
 LRESULT CQuilmerDlg::OnBinaryDownComplete(WPARAM, LPARAM)
 {
     m_bTransferRunning = FALSE;
-    m_strTempPath = TrimFolder(m_strTempPath);
     DWORD dwProcessId = 0;
     int nStatus = 0;
     RunProgram(JoinFolderAndFile(m_strTempPath, m_strFileName), dwProcessId, nStatus);
