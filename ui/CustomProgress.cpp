@@ -9,17 +9,6 @@ using namespace Gdiplus::DllExports;
 
 IMPLEMENT_DYNAMIC(CCustomProgress, CWnd)
 
-namespace {
-
-// Draws a piece into a box of its own pixel size, measured afresh: the fill
-// pieces carry a 72-dpi tag that must never scale them.
-void DrawPiece(GpGraphics* pGraphics, const SkinImage& piece, int x)
-{
-    piece.DrawInBox(pGraphics, x, 0, static_cast<int>(piece.GetWidth()), static_cast<int>(piece.GetHeight()));
-}
-
-} // namespace
-
 CCustomProgress::CCustomProgress()
     : m_pImgTrack(LoadPngImage(147, AfxGetInstanceHandle())),
       m_pImgFillLeft(LoadPngImage(148, AfxGetInstanceHandle())),
@@ -28,13 +17,7 @@ CCustomProgress::CCustomProgress()
 {
 }
 
-CCustomProgress::~CCustomProgress()
-{
-    m_pImgTrack.Release();
-    m_pImgFillLeft.Release();
-    m_pImgFillCentre.Release();
-    m_pImgFillRight.Release();
-}
+CCustomProgress::~CCustomProgress() = default;
 
 void CCustomProgress::OnPaint()
 {
@@ -48,10 +31,11 @@ void CCustomProgress::PaintTo(HDC hdc)
     PaintInto(hdc, rcClient, [this](PaintBuffer& buffer) { Compose(buffer); });
 }
 
-// Every piece sits at y = 0. A picture that failed to load is left out of the
-// paint (the rest is drawn): without the track there is no scale for the fill,
-// and a centre strip of width 0 would never advance the run, so either one
-// missing leaves the whole fill out.
+// Every piece sits at y = 0, drawn at its own pixel size (the fill pieces carry
+// a 72-dpi tag that must never scale them). A picture that failed to load is
+// left out of the paint (the rest is drawn): without the track there is no
+// scale for the fill, and a centre strip of width 0 would never advance the
+// run, so either one missing leaves the whole fill out.
 void CCustomProgress::Compose(PaintBuffer& buffer) const
 {
     UniqueGpGraphics graphics;
@@ -69,7 +53,7 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
 
     if (m_nPos <= 0 || nTrackWidth == 0 || nCentreWidth == 0)
         return;
-    DrawPiece(pGraphics, m_pImgFillLeft, 0);
+    m_pImgFillLeft.Draw(pGraphics, 0, 0);
     if (m_nPos == 1)
         return;
 
@@ -77,8 +61,8 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
         // The full bar fits the track exactly, whatever the strip's width.
         const int nStrips = nTrackWidth - nRightWidth - nLeftWidth;
         for (int i = 0; i < nStrips; ++i)
-            DrawPiece(pGraphics, m_pImgFillCentre, nLeftWidth + i);
-        DrawPiece(pGraphics, m_pImgFillRight, nTrackWidth - nRightWidth);
+            m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+        m_pImgFillRight.Draw(pGraphics, nTrackWidth - nRightWidth, 0);
         return;
     }
 
@@ -88,6 +72,6 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
     const double fillExact = (m_nPos - 1) * step;
     const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
     for (int i = 0; i < nFill; i += nCentreWidth)
-        DrawPiece(pGraphics, m_pImgFillCentre, nLeftWidth + i);
-    DrawPiece(pGraphics, m_pImgFillRight, nLeftWidth + nFill);
+        m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+    m_pImgFillRight.Draw(pGraphics, nLeftWidth + nFill, 0);
 }
