@@ -24,12 +24,7 @@ CZULTolpButton::CZULTolpButton()
 {
 }
 
-CZULTolpButton::~CZULTolpButton()
-{
-    for (int nPiece = 0; nPiece < PIECE_COUNT; ++nPiece)
-        for (auto& look : m_pImgPieces)
-            look[nPiece].Release();
-}
+CZULTolpButton::~CZULTolpButton() = default;
 
 BOOL CZULTolpButton::SetStateImages(int nLook, UINT nIDLeft, UINT nIDCentre, UINT nIDRight)
 {
@@ -95,8 +90,7 @@ void CZULTolpButton::Compose(PaintBuffer& buffer) const
         buffer.nSourceX = -1;
 
     const CString strText = GetWindowText();
-    const HFONT hFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-    SelectGuard selectFont(hdc, hFont);
+    SelectGuard selectFont(hdc, GetFont());
     ::SetTextColor(hdc, m_crText[nLook]);
     CRect rcText = buffer.rc;
     ::DrawTextW(hdc, strText, -1, &rcText, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
