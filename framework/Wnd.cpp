@@ -193,18 +193,18 @@ LRESULT CWnd::CallWindowProcGuarded(UINT message, WPARAM wParam, LPARAM lParam)
     // loop cannot unwind. What escapes a handler is shown with the framework's
     // generic failure text and the message gets a neutral result.
     LRESULT lResult = 0;
-    try {
-        lResult = WindowProc(message, wParam, lParam);
-    } catch (CException* pException) {
+    const auto recover = [&](CException* pException) {
         lResult = (message == WM_CREATE || message == WM_NCCREATE) ? -1 : 0;
         if (message == WM_PAINT)
             ::ValidateRect(m_hWnd, nullptr); // or the report's own message loop paints again, and throws again
         ReportEscapedException(pException);
+    };
+    try {
+        lResult = WindowProc(message, wParam, lParam);
+    } catch (CException* pException) {
+        recover(pException);
     } catch (...) {
-        lResult = (message == WM_CREATE || message == WM_NCCREATE) ? -1 : 0;
-        if (message == WM_PAINT)
-            ::ValidateRect(m_hWnd, nullptr);
-        ReportEscapedException(nullptr);
+        recover(nullptr);
     }
     if (message == WM_NCCREATE && lResult == -1)
         lResult = FALSE;
