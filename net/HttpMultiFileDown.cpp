@@ -360,7 +360,6 @@ DWORD CHttpMultiFileDown::DoWork()
             ++nFetched;
 
             if (!bSucceeded) {
-                bKeepRunning = FALSE;
                 ReportFailure();
                 return 0;
             }
