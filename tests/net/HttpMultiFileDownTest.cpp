@@ -43,10 +43,15 @@ protected:
         ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
         m_dir = std::wstring(temp) + L"quilmer-down-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++s_nFixture);
+        // Wine reuses process ids, and a worker ended by force keeps its file
+        // open past TearDown: an earlier run may have left this folder behind.
+        RemoveDir();
         ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr));
         testserver::Reset();
     }
-    void TearDown() override
+    void TearDown() override { RemoveDir(); }
+
+    void RemoveDir() const
     {
         WIN32_FIND_DATAW fd;
         UniqueFindHandle find(::FindFirstFileW((m_dir + L"\\*").c_str(), &fd));
