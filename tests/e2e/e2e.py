@@ -307,6 +307,13 @@ class Run:
     def download_requests(self):
         return [r for r in self.server.requests() if DOWNLOAD_HOST in r]
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
     def close(self):
         try:
             if self.started is not None and self.still_running():
@@ -361,8 +368,7 @@ def expect_nothing_left(run):
 
 def scenario_normal(env, args):
     """A normal run: gate passed at once, layout, texts, download, launch, end."""
-    run = Run(env, "normal", keep=args.keep)
-    try:
+    with Run(env, "normal", keep=args.keep) as run:
         run.launch()
         d = run.wait_dialog_shown()
         shown_after = time.monotonic() - run.started
@@ -386,14 +392,11 @@ def scenario_normal(env, args):
             served = f.read()
         expect_launched(run, served)
         check(len(run.download_requests()) == 1, "requests: %s" % run.download_requests())
-    finally:
-        run.close()
 
 
 def scenario_screen(env, args):
     """The picture on the screen: background, logo at (186, 89), the bar's fill growing."""
-    run = Run(env, "screen", keep=args.keep)
-    try:
+    with Run(env, "screen", keep=args.keep) as run:
         run.server.route_download("/t/drip/204800/20/")
         run.launch()
         d = run.wait_dialog_shown()
@@ -431,18 +434,13 @@ def scenario_screen(env, args):
         print("  bar fill %d px at 20%%+, %d px at 70%%+" % (first, second))
         check(0 < first < second, "the bar's fill does not grow (%d, %d)" % (first, second))
         run.wait_exit()
-    finally:
-        run.close()
 
 
 def scenario_drag(env, args):
     """Dragging by the body moves the window by exactly the cursor's way, without
     drift; moving the cursor without a press moves nothing (real X pointer events)."""
-    run = Run(env, "drag", keep=args.keep)
-    try:
-        run.server.route_download(DRIP)
-        run.launch()
-        d = run.wait_dialog_shown()
+    with Run(env, "drag", keep=args.keep) as run:
+        d = start_dripping(run)
         l, t = d["window"][0], d["window"][1]
         x, y = l + 60, t + 150  # the body: no control there
 
@@ -465,14 +463,11 @@ def scenario_drag(env, args):
         box = cancel_question(run, "button")
         run.answer(box, IDYES)
         run.wait_exit()
-    finally:
-        run.close()
 
 
 def scenario_reuse(env, args):
     """A present file of the remote size is started without any body transferred."""
-    run = Run(env, "reuse", keep=args.keep)
-    try:
+    with Run(env, "reuse", keep=args.keep) as run:
         with open(env.standin, "rb") as f:
             served = f.read()
         with open(run.setup_file(), "wb") as f:
@@ -485,14 +480,11 @@ def scenario_reuse(env, args):
         # head alone; the test server's log cannot tell a head from a body, so
         # the count of requests is the evidence).
         check(len(run.download_requests()) == 1, "requests: %s" % run.download_requests())
-    finally:
-        run.close()
 
 
 def scenario_other_size(env, args):
     """A present file of another size is downloaded afresh, then started."""
-    run = Run(env, "other-size", keep=args.keep)
-    try:
+    with Run(env, "other-size", keep=args.keep) as run:
         with open(run.setup_file(), "wb") as f:
             f.write(b"an older, shorter setup")
         with open(env.standin, "rb") as f:
@@ -501,12 +493,18 @@ def scenario_other_size(env, args):
         expect_launched(run, served)
         check(len(run.download_requests()) == 2, "expected the size query and the download: %s"
               % run.download_requests())
-    finally:
-        run.close()
 
 
 DRIP_BYTES = 400 * 1024  # with 25 ms per KiB at least 10 s: the cancel cases find it running
 DRIP = "/t/drip/%d/25/" % DRIP_BYTES
+
+
+def start_dripping(run):
+    """Starts Quilmer on a slow download and returns its shown dialog, so the
+    transfer is still running when the scenario acts on it."""
+    run.server.route_download(DRIP)
+    run.launch()
+    return run.wait_dialog_shown()
 
 
 def cancel_question(run, how):
@@ -528,11 +526,8 @@ def cancel_question(run, how):
 
 def scenario_cancel_no(env, args):
     """Cancel, then No: the transfer holds while the question is open, then completes."""
-    run = Run(env, "cancel-no", keep=args.keep)
-    try:
-        run.server.route_download(DRIP)
-        run.launch()
-        run.wait_dialog_shown()
+    with Run(env, "cancel-no", keep=args.keep) as run:
+        start_dripping(run)
         box = cancel_question(run, "button")
         time.sleep(0.8)  # a chunk already under way may still land
         held = os.path.getsize(run.setup_file())
@@ -544,45 +539,32 @@ def scenario_cancel_no(env, args):
         run.wait_exit(60)
         with open(run.setup_file(), "rb") as f:
             check(f.read() == pattern(DRIP_BYTES), "the completed file differs from the served body")
-    finally:
-        run.close()
 
 
 def scenario_cancel_yes(env, args):
     """Cancel, then Yes: the program ends, no file left, nothing started."""
-    run = Run(env, "cancel-yes", keep=args.keep)
-    try:
-        run.server.route_download(DRIP)
-        run.launch()
-        run.wait_dialog_shown()
+    with Run(env, "cancel-yes", keep=args.keep) as run:
+        start_dripping(run)
         box = cancel_question(run, "button")
         run.answer(box, IDYES)
         expect_nothing_left(run)
-    finally:
-        run.close()
 
 
 def scenario_escape_and_close(env, args):
     """Escape and the Close command ask the same question: No to Escape, Yes to Close."""
-    run = Run(env, "escape-close", keep=args.keep)
-    try:
-        run.server.route_download(DRIP)
-        run.launch()
-        run.wait_dialog_shown()
+    with Run(env, "escape-close", keep=args.keep) as run:
+        start_dripping(run)
         box = cancel_question(run, "escape")
         run.answer(box, IDNO)
         check(run.still_running(), "No to the question ended the program")
         box = cancel_question(run, "close")
         run.answer(box, IDYES)
         expect_nothing_left(run)
-    finally:
-        run.close()
 
 
 def failure_scenario(name, behaviour):
     def scenario(env, args):
-        run = Run(env, name, keep=args.keep)
-        try:
+        with Run(env, name, keep=args.keep) as run:
             run.server.route_download(behaviour)
             run.launch()
             box = run.wait_msgbox()
@@ -591,8 +573,6 @@ def failure_scenario(name, behaviour):
             check([b["id"] for b in box["buttons"]] == [IDOK], "buttons %s" % box["buttons"])
             run.answer(box, IDOK)
             expect_nothing_left(run)
-        finally:
-            run.close()
     scenario.__name__ = "scenario_" + name
     scenario.__doc__ = "%s: text 134, then the end, no file left." % behaviour
     return scenario
@@ -602,8 +582,7 @@ def scenario_offline_retry(env, args):
     """Off line, no proxy answering: Retry/Cancel before any window; Retry once the
     connection is back, and the download runs."""
     port = free_port()
-    run = Run(env, "offline-retry", server_port=port, start_server=False, keep=args.keep)
-    try:
+    with Run(env, "offline-retry", server_port=port, start_server=False, keep=args.keep) as run:
         run.launch()
         box = run.wait_msgbox(20)
         check(box["text"] == EN_NOT_CONNECTED, "question %r" % box["text"])
@@ -615,14 +594,11 @@ def scenario_offline_retry(env, args):
         with open(env.standin, "rb") as f:
             served = f.read()
         expect_launched(run, served)
-    finally:
-        run.close()
 
 
 def scenario_offline_cancel(env, args):
     """Off line, Cancel at the question: the end before the window ever shows."""
-    run = Run(env, "offline-cancel", server_port=free_port(), start_server=False, keep=args.keep)
-    try:
+    with Run(env, "offline-cancel", server_port=free_port(), start_server=False, keep=args.keep) as run:
         run.launch()
         box = run.wait_msgbox(20)
         d = run.dialog()
@@ -632,15 +608,12 @@ def scenario_offline_cancel(env, args):
         check(reply["exited"], "still running")
         check(not os.listdir(run.temp), "something was written: %s" % os.listdir(run.temp))
         check(run.marker_lines() is None, "a setup program was started")
-    finally:
-        run.close()
 
 
 def scenario_offline_slow_probe(env, args):
     """Off line, the probe's page answering only after 8 s: the question comes
     after the 5000 ms wait, not after the probe; Cancel ends the program."""
-    run = Run(env, "offline-slow", keep=args.keep)
-    try:
+    with Run(env, "offline-slow", keep=args.keep) as run:
         run.server.control("/route?host=www.quenlor-probe.example&path=/&to=/t/delay/8000/")
         run.launch()
         box = run.wait_msgbox(20)
@@ -653,8 +626,6 @@ def scenario_offline_slow_probe(env, args):
         run.answer(box, IDCANCEL)
         run.wait_exit()
         check(not run.download_requests(), "something was downloaded: %s" % run.download_requests())
-    finally:
-        run.close()
 
 
 def locale_env(env, name):
@@ -683,8 +654,7 @@ def scenario_korean(env, args):
     variables = locale_env(env, "ko_KR")
     if not variables:
         raise Skip("no ko_KR locale")
-    run = Run(env, "korean", extra_env=variables, keep=args.keep)
-    try:
+    with Run(env, "korean", extra_env=variables, keep=args.keep) as run:
         run.server.route_download("/t/500/")
         run.launch()
         box = run.wait_msgbox()
@@ -695,8 +665,6 @@ def scenario_korean(env, args):
         check(box["text"] == KO_NOT_CONNECTED, "failure text %r" % box["text"])
         run.answer(box, IDOK)
         expect_nothing_left(run)
-    finally:
-        run.close()
 
 
 def scenario_no_table(env, args):
@@ -704,8 +672,7 @@ def scenario_no_table(env, args):
     variables = locale_env(env, "de_CH")
     if not variables:
         raise Skip("no de_CH locale")
-    run = Run(env, "no-table", extra_env=variables, keep=args.keep)
-    try:
+    with Run(env, "no-table", extra_env=variables, keep=args.keep) as run:
         run.launch()
         d = run.wait_dialog_shown()
         for control in (IDC_TITLE, IDC_DESCRIPTION, IDC_FILE_STATUS, IDCANCEL):
@@ -713,15 +680,12 @@ def scenario_no_table(env, args):
         with open(env.standin, "rb") as f:
             served = f.read()
         expect_launched(run, served)
-    finally:
-        run.close()
 
 
 def scenario_space(env, args):
     """A temporary folder with a space: the setup is started, not the program named
     by the path's first word (a decoy John.exe waits there)."""
-    run = Run(env, "space", keep=args.keep)
-    try:
+    with Run(env, "space", keep=args.keep) as run:
         base = os.path.join(run.work, "Users")
         run.temp = os.path.join(base, "John Smith", "Temp")
         os.makedirs(run.temp)
@@ -730,8 +694,6 @@ def scenario_space(env, args):
         with open(env.standin, "rb") as f:
             served = f.read()
         expect_launched(run, served)
-    finally:
-        run.close()
 
 
 def long_folder(base, length):
@@ -747,24 +709,20 @@ def long_folder(base, length):
 def scenario_long_path(env, args):
     """A setup path longer than 255 characters (the launch's old buffer): the file
     written there and started by its full path, not a cut one."""
-    run = Run(env, "long", keep=args.keep)
-    try:
+    with Run(env, "long", keep=args.keep) as run:
         run.temp = long_folder(run.work, 240)
         print("  setup path of %d characters" % len(windows_path(run.setup_file())))
         run.launch()
         with open(env.standin, "rb") as f:
             served = f.read()
         expect_launched(run, served)
-    finally:
-        run.close()
 
 
 def scenario_overlong_temp(env, args):
     """A temporary folder longer than the platform reports (TMP over 260
     characters): the failure text and the end; nothing is written anywhere, in
     particular not to the root of the current drive."""
-    run = Run(env, "overlong", keep=args.keep)
-    try:
+    with Run(env, "overlong", keep=args.keep) as run:
         run.temp = long_folder(run.work, 300)
         root_file = os.path.join("/", SETUP_NAME)
         check(not os.path.exists(root_file), "%s exists before the run" % root_file)
@@ -775,15 +733,12 @@ def scenario_overlong_temp(env, args):
         expect_nothing_left(run)
         check(not os.path.exists(root_file), "the setup was written to the root of the drive")
         check(not run.server.requests(), "something was requested: %s" % run.server.requests())
-    finally:
-        run.close()
 
 
 def scenario_leading_backslashes(env, args):
     r"""A temporary folder given as \\?\Z:\...: its leading backslashes stay, so the
     file lands in that folder, not relative to the current one."""
-    run = Run(env, "backslashes", keep=args.keep)
-    try:
+    with Run(env, "backslashes", keep=args.keep) as run:
         run.launch(temp_windows="\\\\?\\" + windows_path(run.temp) + "\\")
         run.wait_exit()
         check(os.path.exists(run.setup_file()), "no file in the temporary folder: %s" % os.listdir(run.temp))
@@ -792,8 +747,6 @@ def scenario_leading_backslashes(env, args):
         marker = run.wait_marker()
         check(marker["module"].lower().endswith(windows_path(run.setup_file()).lower()[2:]),
               "the stand-in ran as %s" % marker["module"])
-    finally:
-        run.close()
 
 
 GROUPS = {
