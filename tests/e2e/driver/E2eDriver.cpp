@@ -119,15 +119,18 @@ bool IsOursDialogClass(HWND hWnd)
     return dwPid == g_dwLaunchedPid && ClassName(hWnd) == L"#32770";
 }
 
+// A captureless lambda converts only to a function of the default calling
+// convention; the 32-bit WNDENUMPROC is __stdcall, so this is a function.
+BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
+{
+    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows()
 {
     std::vector<HWND> windows;
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
