@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need.
+#   tools/install-deps.sh [--win32-guest]
+# --win32-guest adds what builds and boots the emulated guest that runs the 32-bit
+# programs on hosts whose kernel cannot (tools/win32-vm/).
 # Idempotent: does nothing when everything is present. Needs root (or sudo).
 set -euo pipefail
 
@@ -13,6 +16,9 @@ packages=(
   curl locales
   googletest
 )
+if [ "${1:-}" = --win32-guest ]; then
+  packages+=(debootstrap qemu-system-x86 qemu-utils)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,22 +5,46 @@
 # progress bar, the start of the downloaded setup (a stand-in that only leaves a
 # marker file), the end. Then it says what happened.
 #
-#   tools/run-demo.sh
+#   tools/run-demo.sh [--win32-guest]
 #
 # With a DISPLAY the window appears on it; without one the run goes to a private
 # Xvfb display and a screenshot taken during the download is written to the build
 # folder. QUILMER_BUILD_DIR chooses the build folder (default: build-demo/ in the
 # source tree); QUILMER_DEMO_SECONDS how long the transfer takes (default 4).
+#
+# --win32-guest runs the shipped 32-bit Quilmer.exe in the emulated guest of
+# tools/win32-vm/ (for machines that cannot run 32-bit Wine; default build folder
+# build-demo-i686/, screenshot there too). The guest's image is the test lane's,
+# build-i686/win32-vm/ (QUILMER_GUEST_IMAGE_DIR chooses another), built if missing.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
-build=${QUILMER_BUILD_DIR:-$src/build-demo}
 seconds=${QUILMER_DEMO_SECONDS:-4}
+mode=${1:-}
 
-bash "$src/tools/install-deps.sh"
+if [ "$mode" = --win32-guest ]; then
+  build=${QUILMER_BUILD_DIR:-$src/build-demo-i686}
+  image=${QUILMER_GUEST_IMAGE_DIR:-$src/build-i686/win32-vm}
+  bash "$src/tools/install-deps.sh" --win32-guest
+  echo "== Building the 32-bit program in $build"
+  cmake -S "$src" -B "$build" -DQUILMER_ARCH=i686 >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
+  echo "== Preparing the emulated guest (first time: about 10 minutes)"
+  bash "$src/tools/win32-vm/build-image.sh" "$image"
+  mkdir -p "$build"; build=$(cd "$build" && pwd)
+  shares=(--share "$src")
+  case "$build/" in "$src"/*) ;; *) shares+=(--share "$build") ;; esac
+  echo "== Running the demo in the guest (no network device; its own display)"
+  exec bash "$src/tools/win32-vm/run.sh" --image "$image" "${shares[@]}" --wine-prefix "$build" --timeout 1800 -- \
+    env -u DISPLAY QUILMER_BUILD_DIR="$build" QUILMER_DEMO_SECONDS="$seconds" bash "$src/tools/run-demo.sh" --in-guest
+fi
 
-echo "== Building in $build"
-cmake -S "$src" -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
+build=${QUILMER_BUILD_DIR:-$src/build-demo}
+if [ "$mode" != --in-guest ]; then
+  bash "$src/tools/install-deps.sh"
+  echo "== Building in $build"
+  cmake -S "$src" -B "$build" >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
+fi
 wine_run="$build/harness/wine-run"
 standin="$build/tools/standin-setup/standin-setup.exe"
 
