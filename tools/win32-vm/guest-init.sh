@@ -10,9 +10,10 @@
 #   rc       its exit code, written once it has ended
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
+# The initramfs has mounted the first three already.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sys /sys
+mountpoint -q /dev || mount -t devtmpfs dev /dev
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
@@ -29,7 +30,10 @@ power_off() {
   exit 1
 }
 
-ninep=trans=virtio,version=9p2000.L,msize=524288
+# cache=loose: without the guest's page cache, a 32-bit program that Wine loads from
+# a 9p folder crashes on its first instructions (a part of its code reads as zeros).
+# The host leaves the shared folders alone while the guest runs, so nothing goes stale.
+ninep=trans=virtio,version=9p2000.L,msize=524288,cache=loose
 modprobe -a 9pnet_virtio 9p
 mkdir -p /run/qout
 if ! mount -t 9p -o "$ninep" qout /run/qout; then

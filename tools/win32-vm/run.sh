@@ -13,13 +13,12 @@
 #   --writable     boot root.img itself rather than a throw-away overlay
 # The command runs as root in the folder the caller is in, when that folder is
 # shared. The guest has no network device: loopback is all it has.
-# QUILMER_GUEST_ACCEL=kvm uses the host's KVM instead of emulation (TCG).
 set -euo pipefail
 image= writable= timeout=3600 prefix_into=
 shares=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --image) image=$2; shift 2 ;;
+    --image) image=$(cd "$2" && pwd); shift 2 ;;
     --share) shares+=("$(cd "$2" && pwd)"); shift 2 ;;
     --wine-prefix) prefix_into=$(cd "$2" && pwd); shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
@@ -75,15 +74,10 @@ else
   qemu-img create -q -f qcow2 -b "$image/root.img" -F raw "$tmp/overlay.qcow2"
   disk=(-drive "file=$tmp/overlay.qcow2,if=virtio,format=qcow2,cache=unsafe")
 fi
-if [ "${QUILMER_GUEST_ACCEL:-tcg}" = kvm ]; then
-  accel=(-accel kvm -cpu host)
-else
-  # SMAP off: QEMU 7.2's TCG emulates an iret from 32-bit user code with
-  # kernel-privilege stack reads, and the guest kernel then kills the process.
-  accel=(-accel tcg,thread=multi -cpu max,la57=off,smap=off)
-fi
-
-timeout --foreground "$timeout" qemu-system-x86_64 "${accel[@]}" -smp 2 -m 3072 -M pc \
+# Emulation (TCG) with SMAP off: QEMU 7.2's TCG emulates an iret from 32-bit user
+# code with kernel-privilege stack reads, and the guest kernel then kills the process.
+timeout --foreground "$timeout" qemu-system-x86_64 -accel tcg,thread=multi -cpu max,la57=off,smap=off \
+  -smp 2 -m 3072 -M pc \
   -nodefaults -display none -no-reboot -nic none -monitor none -serial "file:$tmp/console.log" \
   -kernel "$image/vmlinux" -initrd "$image/initrd.img" \
   -append "root=/dev/vda rw console=ttyS0 init=/sbin/quilmer-init quiet panic=-1" \
