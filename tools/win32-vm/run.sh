@@ -12,7 +12,8 @@
 #   --timeout      power the guest off after this many seconds (default 3600)
 #   --writable     boot root.img itself rather than a throw-away overlay
 # The command runs as root in the folder the caller is in, when that folder is
-# shared. The guest has no network device: loopback is all it has.
+# shared. The guest has no network device: loopback and a dummy interface that
+# drops everything are all it has.
 set -euo pipefail
 image= writable= timeout=3600 prefix_into=
 shares=()
@@ -51,6 +52,11 @@ done
 
 {
   echo 'set -e'
+  # Wine calls a machine connected when an interface other than loopback is up and
+  # has a gateway. A dummy interface is that, and drops whatever is sent to it: the
+  # guest looks like a connected machine, and nothing can leave it.
+  echo 'modprobe dummy && ip link add quilmer0 type dummy && ip addr add 192.0.2.1/24 dev quilmer0'
+  echo 'ip link set quilmer0 up && ip route add default via 192.0.2.254 dev quilmer0'
   if [ -n "$prefix_into" ]; then
     for p in wineprefix wineprefix-offline; do
       printf 'mkdir -p %q\nmount --bind /var/lib/quilmer-wine/%s %q\n' "$prefix_into/$p" "$p" "$prefix_into/$p"
