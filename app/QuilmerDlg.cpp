@@ -3,6 +3,7 @@
 #include "app/SetupFile.h"
 #include "framework/Afx.h"
 #include "net/ConnectionProbe.h"
+#include "net/Diagnostics.h"
 #include "res/resource.h"
 #include "text/LocalizedText.h"
 #include "thread/ThreadException.h"
@@ -157,8 +158,18 @@ BOOL CQuilmerDlg::ReuseOrStartDownload(const CString& strLocalPath)
         const BOOL bLocalKnown = GetLocalFileSize(strLocalPath, nLocalSize);
         const ULONGLONG nRemoteSize = m_downloader.GetRemoteFileSize(GetDownloadURL());
         if (bLocalKnown && nRemoteSize != 0 && nLocalSize == nRemoteSize) {
-            PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
-            return TRUE;
+            // Anyone may have put a file of that size there: it is started
+            // only if it passes the check, and from the handle that stays
+            // held until then. The held file's own size is what counts.
+            LARGE_INTEGER heldSize{};
+            if (m_setupTrust.Verify(strLocalPath) && ::GetFileSizeEx(m_setupTrust.GetHandle(), &heldSize) &&
+                static_cast<ULONGLONG>(heldSize.QuadPart) == nRemoteSize) {
+                PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
+                return TRUE;
+            }
+            // A stale or foreign file: removed without a word, and fetched afresh.
+            DebugLine(m_setupTrust.DescribeFailure());
+            m_setupTrust.DeleteHeld();
         }
     }
 
@@ -209,9 +220,18 @@ void CQuilmerDlg::OnBnClickedCancel()
 LRESULT CQuilmerDlg::OnBinaryDownComplete(WPARAM, LPARAM)
 {
     m_bTransferRunning = FALSE;
+    // A reused file was checked at start-up and is still held; a download is
+    // checked now. What fails is deleted, never started, and the user told.
+    if (!m_setupTrust.IsVerified() && !m_setupTrust.Verify(JoinFolderAndFile(m_strTempPath, m_strFileName))) {
+        DebugLine(m_setupTrust.DescribeFailure());
+        m_setupTrust.DeleteHeld();
+        AfxMessageBox(GetLocalizedString(IDS_SETUP_NOT_VERIFIED), MB_ICONEXCLAMATION, 0);
+        CDialog::OnCancel();
+        return 0;
+    }
     DWORD dwProcessId = 0;
     int nStatus = 0;
-    RunProgram(JoinFolderAndFile(m_strTempPath, m_strFileName), dwProcessId, nStatus);
+    m_setupTrust.Launch(dwProcessId, nStatus);
     PostMessage(WM_END_DIALOG, IDOK, 0);
     return 0;
 }

@@ -10,6 +10,7 @@
 // reaches the dialog only by the messages of net/DownloadMessages.h, and the
 // dialog reaches the worker only through its pause and cancel flags.
 
+#include "app/SetupTrust.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "net/HttpMultiFileDown.h"
@@ -98,6 +99,9 @@ protected:
     // transfer ended: a confirmed Cancel then waits for WM_BINARYDOWN_CANCEL;
     // otherwise nothing would ever report, and Cancel ends the dialog itself.
     BOOL m_bTransferRunning = FALSE;
+    // The setup file from its check to its start: held, so it cannot change
+    // in between; verified before every start, a reused file's included.
+    CSetupTrust m_setupTrust;
 
 private:
     // The connectivity gate: probes until the Internet is reachable (TRUE) or
