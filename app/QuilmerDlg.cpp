@@ -117,7 +117,8 @@ BOOL CQuilmerDlg::OnInitDialog()
     strFileStatus.Replace(L"{0}", m_strFileName);
     m_stcFileStatus.SetWindowText(strFileStatus);
     if (m_bRightToLeft) {
-        // SS_RIGHT rather than WS_EX_RIGHT: a static honours it on every system.
+        // SS_RIGHT rather than WS_EX_RIGHT, which counts only where the
+        // system's own language reads right to left.
         m_stcFileStatus.ModifyStyle(SS_TYPEMASK, SS_RIGHT);
         m_stcFileStatus.ModifyStyleEx(0, WS_EX_RTLREADING);
     }

@@ -100,7 +100,9 @@ protected:
     BOOL m_bTransferRunning = FALSE;
     // The user's texts read from right to left (Arabic, Hebrew): decided once,
     // from the language that picks them. The file line and every message box
-    // then read and align right; the layout is not mirrored.
+    // with one of those texts then read and align right; the title and the
+    // description (English in those tables) do not, and the layout is not
+    // mirrored.
     const BOOL m_bRightToLeft;
 
 private:
