@@ -40,23 +40,6 @@ HFONT CreateTahoma(int nWeight)
                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 }
 
-// The size of the file at strPath; FALSE when it cannot be read.
-BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(strPath, GetFileExInfoStandard, &data))
-        return FALSE;
-    nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return TRUE;
-}
-
-BOOL EntryExists(const CString& strPath)
-{
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle hFind(::FindFirstFileW(strPath, &data));
-    return static_cast<bool>(hFind);
-}
-
 // Does nothing: the dialog learns of the completion by WM_BINARYDOWN_COMPLETE.
 // Runs on the worker thread.
 void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
