@@ -5,7 +5,7 @@
 # ${QUILMER_SIGNING_DIR} (build/signing/) holds, PEM unless named .der:
 #   ca.key, ca.pem, ca.der   "Quilmer Development Test CA": the tests' and the
 #                            demo's Wine prefixes trust it (tools/trust-root).
-#                            The same CA may issue a TLS server certificate for
+#                            The same CA may sign a TLS server certificate for
 #                            a local HTTPS test server: sign a CSR with ca.pem
 #                            and ca.key (openssl x509 -req -CA ca.pem -CAkey
 #                            ca.key ...); clients in those prefixes trust it.
@@ -13,8 +13,8 @@
 #                            whose key is pinned by default; signer-chain.pem is
 #                            it followed by ca.pem, as a signature carries them.
 #   impostor.key, impostor-chain.pem
-#                            the same subject and issuer names as the signer,
-#                            another key, issued by the trusted CA: what a name
+#                            the same subject and CA names as the signer,
+#                            another key, certified by the trusted CA: what a name
 #                            check alone would accept.
 #   other-ca.key, other-ca.pem
 #                            "Quilmer Untrusted Test CA", trusted nowhere.
@@ -86,14 +86,14 @@ authorityKeyIdentifier = keyid
   foreach(leaf IN ITEMS "signer;signer;ca;16" "impostor;impostor;ca;17" "untrusted;signer;other-ca;18")
     list(GET leaf 0 name)
     list(GET leaf 1 key)
-    list(GET leaf 2 issuer)
+    list(GET leaf 2 authority)
     list(GET leaf 3 serial)
     quilmer_openssl(req -config openssl.cnf -new -key ${key}.key -subj "${signer_subject}" -out ${name}.csr)
-    quilmer_openssl(x509 -req -in ${name}.csr -CA ${issuer}.pem -CAkey ${issuer}.key -set_serial ${serial}
+    quilmer_openssl(x509 -req -in ${name}.csr -CA ${authority}.pem -CAkey ${authority}.key -set_serial ${serial}
                     -days 3650 -extfile openssl.cnf -extensions signer_ext -out ${name}.pem)
     file(READ ${quilmer_signing_work}/${name}.pem leaf_pem)
-    file(READ ${quilmer_signing_work}/${issuer}.pem issuer_pem)
-    file(WRITE ${quilmer_signing_work}/${name}-chain.pem "${leaf_pem}${issuer_pem}")
+    file(READ ${quilmer_signing_work}/${authority}.pem authority_pem)
+    file(WRITE ${quilmer_signing_work}/${name}-chain.pem "${leaf_pem}${authority_pem}")
     file(REMOVE ${quilmer_signing_work}/${name}.csr)
   endforeach()
   quilmer_certificate_pin(pin ${quilmer_signing_work}/signer.pem)

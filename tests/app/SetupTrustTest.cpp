@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SignatureCase{"signed", L"standin-signed.exe", SETUP_TRUST_OK},
                     SignatureCase{"unsigned", L"standin-setup.exe", SETUP_TRUST_BAD_SIGNATURE},
                     SignatureCase{"altered", L"standin-altered.exe", SETUP_TRUST_BAD_SIGNATURE},
-                    // Same subject and issuer names, another key, trusted CA: only the pin refuses it.
+                    // Same subject and CA names, another key, trusted CA: only the pin refuses it.
                     SignatureCase{"impostor", L"standin-impostor.exe", SETUP_TRUST_WRONG_SIGNER},
                     // The pinned key under a CA nobody trusts: only the chain refuses it.
                     SignatureCase{"untrusted_root", L"standin-untrusted.exe", SETUP_TRUST_UNTRUSTED_CHAIN},
