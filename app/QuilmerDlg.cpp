@@ -264,21 +264,28 @@ LRESULT CQuilmerDlg::OnDownloadProgress(WPARAM wParam, LPARAM)
 
 // ---- Painting, layout, colours and dragging --------------------------------------
 
-void CQuilmerDlg::OnPaint()
+void CQuilmerDlg::OnPaint(HDC hdcPrint)
 {
     if (!IsIconic()) {
-        PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
         return;
     }
-    PAINTSTRUCT ps{};
-    const HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    if (hdcPrint) {
+        DrawMinimizedIcon(hdcPrint);
+        return;
+    }
+    const PaintScope paint(m_hWnd);
+    DrawMinimizedIcon(paint.get());
+}
+
+void CQuilmerDlg::DrawMinimizedIcon(HDC hdc)
+{
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
     CRect rcClient;
     GetClientRect(&rcClient);
     const CPoint ptIcon = MinimizedIconOrigin(
         rcClient.Size(), CSize(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)));
     ::DrawIcon(hdc, ptIcon.x, ptIcon.y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 // The button face colour shows only where a picture failed to draw; the
