@@ -274,7 +274,7 @@ void CQuilmerDlg::OnPaint(HDC hdcPrint)
         DrawMinimizedIcon(hdcPrint);
         return;
     }
-    const PaintScope paint(m_hWnd);
+    const PaintScope paint = BeginPaintScope(m_hWnd);
     DrawMinimizedIcon(paint.get());
 }
 

@@ -149,7 +149,7 @@ TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
     EXPECT_EQ(kBlue, stale.At(5, 5)) << "the real paint went into the print's DC";
     DibCanvas screen(30, 20);
     {
-        WindowDc window(wnd.m_hWnd);
+        const WindowDc window = GetWindowDc(wnd.m_hWnd);
         ASSERT_TRUE(::BitBlt(screen.dc(), 0, 0, 30, 20, window.get(), 0, 0, SRCCOPY));
     }
     EXPECT_EQ(kRed, screen.At(5, 5));
@@ -189,7 +189,7 @@ TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
 
 TEST(PaintHolders, MemoryDcSelectsItsBitmapAndReleasesBothInOrder)
 {
-    WindowDc screen(nullptr);
+    const WindowDc screen = GetWindowDc(nullptr);
     HDC hdc = nullptr;
     HBITMAP hBitmap = nullptr;
     {
@@ -217,9 +217,9 @@ TEST(PaintHolders, PaintScopeEndsThePaintItBegan)
     wnd.Invalidate(FALSE);
     ASSERT_TRUE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
     {
-        PaintScope paint(wnd.m_hWnd);
+        const PaintScope paint = BeginPaintScope(wnd.m_hWnd);
         EXPECT_NE(nullptr, paint.get());
-        EXPECT_EQ(20, paint.ps().rcPaint.right);
+        EXPECT_EQ(20, paint.storage().ps.rcPaint.right);
     }
     EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
 }

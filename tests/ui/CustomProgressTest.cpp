@@ -157,7 +157,7 @@ TEST_F(CustomProgressTest, WindowPaintsTheSameThroughItsMessages)
     PumpMessages(100);
     DibCanvas screen(kWidth, kHeight);
     {
-        WindowDc window(m_progress.m_hWnd);
+        const WindowDc window = GetWindowDc(m_progress.m_hWnd);
         ASSERT_TRUE(::BitBlt(screen.dc(), 0, 0, kWidth, kHeight, window.get(), 0, 0, SRCCOPY));
     }
     for (int y = 0; y < kHeight; ++y)
