@@ -1,6 +1,7 @@
 #include "ui/CustomProgress.h"
 
 #include "framework/Afx.h"
+#include "res/resource.h"
 
 #include <algorithm>
 
@@ -10,10 +11,10 @@ using namespace Gdiplus::DllExports;
 IMPLEMENT_DYNAMIC(CCustomProgress, CWnd)
 
 CCustomProgress::CCustomProgress()
-    : m_pImgTrack(LoadPngImage(147, AfxGetInstanceHandle())),
-      m_pImgFillLeft(LoadPngImage(148, AfxGetInstanceHandle())),
-      m_pImgFillCentre(LoadPngImage(149, AfxGetInstanceHandle())),
-      m_pImgFillRight(LoadPngImage(150, AfxGetInstanceHandle()))
+    : m_pImgTrack(LoadPngImage(IDB_PROGRESS_TRACK, AfxGetInstanceHandle())),
+      m_pImgFillLeft(LoadPngImage(IDB_PROGRESS_FILL_LEFT, AfxGetInstanceHandle())),
+      m_pImgFillCentre(LoadPngImage(IDB_PROGRESS_FILL_CENTRE, AfxGetInstanceHandle())),
+      m_pImgFillRight(LoadPngImage(IDB_PROGRESS_FILL_RIGHT, AfxGetInstanceHandle()))
 {
 }
 

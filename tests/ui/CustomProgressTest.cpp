@@ -24,7 +24,7 @@ protected:
         ASSERT_TRUE(m_progress.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 5, 5), &m_parent,
                                       IDC_SKIN_PROGRESS));
         m_progress.MoveWindow(20, 20, kWidth, kHeight);
-        for (UINT nID = 147; nID <= 150; ++nID) {
+        for (UINT nID = IDB_PROGRESS_TRACK; nID <= IDB_PROGRESS_FILL_RIGHT; ++nID) {
             m_pictures.push_back(LoadPngImage(nID, AfxGetInstanceHandle()));
             ASSERT_TRUE(m_pictures.back()) << nID;
         }
