@@ -36,7 +36,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     // Painting, layout, colours, clean-up and dragging.
-    void OnPaint();
+    void OnPaint(HDC hdcPrint);
     HCURSOR OnQueryDragIcon();
     void OnSize(UINT nType, int cx, int cy);
     void OnDestroy();
@@ -126,4 +126,6 @@ private:
     // they read from right to left. Returns the button pressed.
     int ShowMessage(const CString& strText, UINT nType) const;
     void Compose(PaintBuffer& buffer) const;
+    // The minimised window: its icon, centred, over the icon background.
+    void DrawMinimizedIcon(HDC hdc);
 };
