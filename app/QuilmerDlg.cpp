@@ -3,6 +3,7 @@
 #include "app/SetupFile.h"
 #include "framework/Afx.h"
 #include "net/ConnectionProbe.h"
+#include "net/Diagnostics.h"
 #include "res/resource.h"
 #include "text/LocalizedText.h"
 #include "thread/ThreadException.h"
@@ -13,10 +14,6 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-// Skin pictures of the dialog itself.
-constexpr UINT IDB_BACKGROUND = 146; // 475 x 286
-constexpr UINT IDB_LOGO = 145;       // 101 x 107
-
 // The Cancel button's looks: left edge, centre strip, right edge.
 struct ButtonLook
 {
@@ -24,10 +21,10 @@ struct ButtonLook
     UINT nIDLeft, nIDCentre, nIDRight;
 };
 constexpr ButtonLook BUTTON_LOOKS[] = {
-    {CZULTolpButton::LOOK_NORMAL, 133, 137, 141},
-    {CZULTolpButton::LOOK_HOVER, 134, 138, 142},
-    {CZULTolpButton::LOOK_PRESSED, 135, 139, 143},
-    {CZULTolpButton::LOOK_DISABLED, 132, 136, 140},
+    {CZULTolpButton::LOOK_NORMAL, IDB_BUTTON_NORMAL_LEFT, IDB_BUTTON_NORMAL_CENTRE, IDB_BUTTON_NORMAL_RIGHT},
+    {CZULTolpButton::LOOK_HOVER, IDB_BUTTON_HOVER_LEFT, IDB_BUTTON_HOVER_CENTRE, IDB_BUTTON_HOVER_RIGHT},
+    {CZULTolpButton::LOOK_PRESSED, IDB_BUTTON_PRESSED_LEFT, IDB_BUTTON_PRESSED_CENTRE, IDB_BUTTON_PRESSED_RIGHT},
+    {CZULTolpButton::LOOK_DISABLED, IDB_BUTTON_DISABLED_LEFT, IDB_BUTTON_DISABLED_CENTRE, IDB_BUTTON_DISABLED_RIGHT},
 };
 
 // One probe may take this long before the dialog reads its verdict; a probe
@@ -40,23 +37,6 @@ HFONT CreateTahoma(int nWeight)
                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 }
 
-// The size of the file at strPath; FALSE when it cannot be read.
-BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(strPath, GetFileExInfoStandard, &data))
-        return FALSE;
-    nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return TRUE;
-}
-
-BOOL EntryExists(const CString& strPath)
-{
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle hFind(::FindFirstFileW(strPath, &data));
-    return static_cast<bool>(hFind);
-}
-
 // Does nothing: the dialog learns of the completion by WM_BINARYDOWN_COMPLETE.
 // Runs on the worker thread.
 void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
@@ -67,7 +47,8 @@ void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
 
 CQuilmerDlg::CQuilmerDlg()
     : CDialog(IDD_QUILMER_DIALOG),
-      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_bRightToLeft(IsRightToLeftLanguage(GetUserLanguage()))
 {
 }
 
@@ -115,6 +96,12 @@ BOOL CQuilmerDlg::OnInitDialog()
     CString strFileStatus = GetLocalizedString(IDS_FILE_STATUS);
     strFileStatus.Replace(L"{0}", m_strFileName);
     m_stcFileStatus.SetWindowText(strFileStatus);
+    if (m_bRightToLeft) {
+        // SS_RIGHT rather than WS_EX_RIGHT, which counts only where the
+        // system's own language reads right to left.
+        m_stcFileStatus.ModifyStyle(SS_TYPEMASK, SS_RIGHT);
+        m_stcFileStatus.ModifyStyleEx(0, WS_EX_RTLREADING);
+    }
     m_stcPercent.SetWindowText(L"0%");
     m_btnCancel.SetWindowText(GetLocalizedString(IDS_CANCEL));
 
@@ -128,7 +115,7 @@ BOOL CQuilmerDlg::OnInitDialog()
     // Without a temporary folder the path would name the root of the current
     // drive; the installer writes nowhere but the temporary folder.
     if (m_strTempPath.IsEmpty()) {
-        AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+        ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
         CDialog::OnCancel();
         return FALSE;
     }
@@ -160,7 +147,7 @@ BOOL CQuilmerDlg::PassConnectivityGate()
 
         if (g_bInternetConnected.load() != 0)
             return TRUE;
-        if (AfxMessageBox(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION, 0) == IDCANCEL)
+        if (ShowMessage(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDCANCEL)
             return FALSE;
     }
 }
@@ -174,8 +161,18 @@ BOOL CQuilmerDlg::ReuseOrStartDownload(const CString& strLocalPath)
         const BOOL bLocalKnown = GetLocalFileSize(strLocalPath, nLocalSize);
         const ULONGLONG nRemoteSize = m_downloader.GetRemoteFileSize(GetDownloadURL());
         if (bLocalKnown && nRemoteSize != 0 && nLocalSize == nRemoteSize) {
-            PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
-            return TRUE;
+            // Anyone may have put a file of that size there: it is started
+            // only if it passes the check, and from the handle that stays
+            // held until then. The held file's own size is what counts.
+            LARGE_INTEGER heldSize{};
+            if (m_setupTrust.Verify(strLocalPath) && ::GetFileSizeEx(m_setupTrust.GetHandle(), &heldSize) &&
+                static_cast<ULONGLONG>(heldSize.QuadPart) == nRemoteSize) {
+                PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
+                return TRUE;
+            }
+            // A stale or foreign file: removed without a word, and fetched afresh.
+            DebugLine(m_setupTrust.DescribeFailure());
+            m_setupTrust.DeleteHeld();
         }
     }
 
@@ -199,10 +196,15 @@ CString CQuilmerDlg::NotConnectedText()
     return strText;
 }
 
+int CQuilmerDlg::ShowMessage(const CString& strText, UINT nType) const
+{
+    return AfxMessageBox(strText, m_bRightToLeft ? nType | MB_RTLREADING | MB_RIGHT : nType, 0);
+}
+
 void CQuilmerDlg::ReportFailureAndEnd()
 {
     m_bTransferRunning = FALSE;
-    AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+    ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
     CDialog::OnCancel();
 }
 
@@ -212,7 +214,7 @@ void CQuilmerDlg::OnBnClickedCancel()
 {
     // The transfer holds still (reads nothing) while the user decides.
     m_downloader.m_bPause = TRUE;
-    if (AfxMessageBox(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO, 0) == IDNO) {
+    if (ShowMessage(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO) == IDNO) {
         m_downloader.m_bPause = FALSE;
         return;
     }
@@ -226,9 +228,18 @@ void CQuilmerDlg::OnBnClickedCancel()
 LRESULT CQuilmerDlg::OnBinaryDownComplete(WPARAM, LPARAM)
 {
     m_bTransferRunning = FALSE;
+    // A reused file was checked at start-up and is still held; a download is
+    // checked now. What fails is deleted, never started, and the user told.
+    if (!m_setupTrust.IsVerified() && !m_setupTrust.Verify(JoinFolderAndFile(m_strTempPath, m_strFileName))) {
+        DebugLine(m_setupTrust.DescribeFailure());
+        m_setupTrust.DeleteHeld();
+        ShowMessage(GetLocalizedString(IDS_SETUP_NOT_VERIFIED), MB_ICONEXCLAMATION);
+        CDialog::OnCancel();
+        return 0;
+    }
     DWORD dwProcessId = 0;
     int nStatus = 0;
-    RunProgram(JoinFolderAndFile(m_strTempPath, m_strFileName), dwProcessId, nStatus);
+    m_setupTrust.Launch(dwProcessId, nStatus);
     PostMessage(WM_END_DIALOG, IDOK, 0);
     return 0;
 }
@@ -281,21 +292,28 @@ LRESULT CQuilmerDlg::OnDownloadProgress(WPARAM wParam, LPARAM)
 
 // ---- Painting, layout, colours and dragging --------------------------------------
 
-void CQuilmerDlg::OnPaint()
+void CQuilmerDlg::OnPaint(HDC hdcPrint)
 {
     if (!IsIconic()) {
-        PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
         return;
     }
-    PAINTSTRUCT ps{};
-    const HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    if (hdcPrint) {
+        DrawMinimizedIcon(hdcPrint);
+        return;
+    }
+    const PaintScope paint = BeginPaintScope(m_hWnd);
+    DrawMinimizedIcon(paint.get());
+}
+
+void CQuilmerDlg::DrawMinimizedIcon(HDC hdc)
+{
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
     CRect rcClient;
     GetClientRect(&rcClient);
     const CPoint ptIcon = MinimizedIconOrigin(
         rcClient.Size(), CSize(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)));
     ::DrawIcon(hdc, ptIcon.x, ptIcon.y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 // The button face colour shows only where a picture failed to draw; the
@@ -328,7 +346,8 @@ void CQuilmerDlg::OnSize(UINT, int, int)
         return;
     CRect rcClient;
     GetClientRect(&rcClient);
-    const DialogLayout layout = ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()));
+    const DialogLayout layout =
+        ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()), m_bRightToLeft);
     m_stcTitle.MoveWindow(&layout.rcTitle, TRUE);
     m_stcDescription.MoveWindow(&layout.rcDescription, TRUE);
     m_stcFileStatus.MoveWindow(&layout.rcFileStatus, TRUE);

@@ -14,6 +14,7 @@ packages=(
   xvfb x11-utils xdotool imagemagick
   iproute2 util-linux
   curl locales
+  openssl osslsigncode
   googletest
 )
 if [ "${1:-}" = --win32-guest ]; then

@@ -2,8 +2,10 @@
 # Shows Quilmer end to end on this machine: installs what is missing, builds
 # everything, starts a local server that plays the Internet (on 127.0.0.1 only),
 # and runs Quilmer.exe under Wine: the connectivity check, the download with its
-# progress bar, the start of the downloaded setup (a stand-in that only leaves a
-# marker file), the end. Then it says what happened.
+# progress bar, the trust check and the start of the downloaded setup (a
+# stand-in that only leaves a marker file, signed by the build's development
+# signer, whose test CA the demo's Wine prefix trusts), the end. Then it says
+# what happened.
 #
 #   tools/run-demo.sh [--win32-guest]
 #
@@ -27,14 +29,14 @@ if [ "$mode" = --win32-guest ]; then
   bash "$src/tools/install-deps.sh" --win32-guest
   echo "== Building the 32-bit program in $build"
   cmake -S "$src" -B "$build" -DQUILMER_ARCH=i686 >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-signed trust-root >/dev/null
   echo "== Preparing the emulated guest (first time: about 10 minutes)"
   bash "$src/tools/win32-vm/build-image.sh" "$image"
   mkdir -p "$build"; build=$(cd "$build" && pwd)
   shares=(--share "$src")
   case "$build/" in "$src"/*) ;; *) shares+=(--share "$build") ;; esac
   echo "== Running the demo in the guest (no network device; its own display)"
-  exec bash "$src/tools/win32-vm/run.sh" --image "$image" "${shares[@]}" --wine-prefix "$build" --timeout 1800 -- \
+  exec bash "$src/tools/win32-vm/run.sh" --image "$image" "${shares[@]}" --wine-prefix --timeout 1800 -- \
     env -u DISPLAY QUILMER_BUILD_DIR="$build" QUILMER_DEMO_SECONDS="$seconds" bash "$src/tools/run-demo.sh" --in-guest
 fi
 
@@ -43,14 +45,16 @@ if [ "$mode" != --in-guest ]; then
   bash "$src/tools/install-deps.sh"
   echo "== Building in $build"
   cmake -S "$src" -B "$build" >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-setup >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target Quilmer standin-signed trust-root >/dev/null
 fi
 wine_run="$build/harness/wine-run"
-standin="$build/tools/standin-setup/standin-setup.exe"
+# Signed with osslsigncode by the build (tools/standin-setup): Quilmer starts
+# nothing else.
+standin="$build/tools/standin-setup/standin-signed.exe"
 
-echo "== Preparing Wine (first time: about a minute)"
+echo "== Preparing Wine (first time: about a minute); trusting the development CA $build/signing/ca.pem"
 "$wine_run" --up >/dev/null
-export WINEPREFIX="$build/wineprefix"
+export WINEPREFIX="${QUILMER_WINEPREFIX:-$build/wineprefix}"
 temp="$WINEPREFIX/drive_c/users/$(whoami)/Temp"
 mkdir -p "$temp"
 # A setup file of the served size left by an earlier run would be reused at

@@ -76,7 +76,7 @@ if [ "$guest" = yes ]; then
   shares=(--share "$src")
   case "$build32/" in "$src"/*) ;; *) shares+=(--share "$build32") ;; esac
   (cd "$build32" && bash "$src/tools/win32-vm/run.sh" --image "$build32/win32-vm" "${shares[@]}" \
-     --wine-prefix "$build32" --timeout 5400 -- "${ctest_run[@]}" "${ctest_args[@]}") || failed=1
+     --wine-prefix --timeout 5400 -- "${ctest_run[@]}" "${ctest_args[@]}") || failed=1
   python3 "$src/tools/ctest-summary.py" "32-bit lane" "$build32/junit.xml" || failed=1
 fi
 exit $failed

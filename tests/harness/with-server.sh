@@ -22,7 +22,7 @@ if [ "${1:-}" = --inside-namespace ]; then
   # the namespace goes. OFFLINE tests hold a resource lock, so only one of them
   # uses that prefix at a time.
   if [ -n "${QUILMER_BUILD_DIR:-}" ]; then
-    offline_prefix="$QUILMER_BUILD_DIR/wineprefix-offline"
+    offline_prefix="${QUILMER_WINEPREFIX_OFFLINE:-$QUILMER_BUILD_DIR/wineprefix-offline}"
     if [ ! -f "$offline_prefix/.quilmer-ready" ]; then
       echo "with-server.sh: $offline_prefix is missing; run the wine_up test first" >&2
       exit 1

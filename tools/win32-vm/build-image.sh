@@ -23,7 +23,7 @@ packages=(
   cmake python3 locales iproute2 util-linux procps kmod
   openssl osslsigncode curl
 )
-inputs=("$here/build-image.sh" "$here/guest-init.sh" "$src/tests/harness/wine-up.sh")
+inputs=("$here/build-image.sh" "$here/guest-init.sh" "$src/tests/harness/wine-prefix.sh")
 digest=$( (printf '%s\n' "${packages[@]}"; cat "${inputs[@]}") | sha256sum | cut -d' ' -f1)
 if [ -f "$cache/inputs.sha256" ] && [ "$(cat "$cache/inputs.sha256")" = "$digest" ] \
    && [ -s "$cache/root.img" ] && [ -s "$cache/vmlinux" ] && [ -s "$cache/initrd.img" ]; then
@@ -93,7 +93,7 @@ rm "$work/vmlinux.xz"
 cp "$(ls "$root"/boot/initrd.img-* | sort -V | tail -n1)" "$work/initrd.img"
 
 install -m 755 "$here/guest-init.sh" "$root/sbin/quilmer-init"
-install -D -m 755 "$src/tests/harness/wine-up.sh" "$root/usr/local/lib/quilmer/wine-up.sh"
+install -D -m 755 "$src/tests/harness/wine-prefix.sh" "$root/usr/local/lib/quilmer/wine-prefix.sh"
 cleanup; mounted=()
 
 stage "disk image"
@@ -103,18 +103,17 @@ rm -rf --one-file-system "$root"
 
 # The 32-bit Wine prefix takes minutes to create under emulation: made once here,
 # by the harness's own recipe, in a boot that writes to the image itself. The
-# tests' build folders get it bound in (run.sh --wine-prefix).
+# tests use it through run.sh --wine-prefix; the harness adds the rest per run.
 stage "32-bit Wine prefix (a boot of the guest)"
 bash "$here/run.sh" --image "$work" --writable --timeout 1800 -- bash -c '
   set -e
   export WINEPREFIX=/var/lib/quilmer-wine/wineprefix WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
-  bash /usr/local/lib/quilmer/wine-up.sh /var/lib/quilmer-wine
-  test -f /var/lib/quilmer-wine/wineprefix/.quilmer-ready
-  test -f /var/lib/quilmer-wine/wineprefix-offline/.quilmer-ready
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineserver -p </dev/null >/dev/null 2>&1
+  bash /usr/local/lib/quilmer/wine-prefix.sh
+  test -f "$WINEPREFIX/.quilmer-ready"
   # Written out before power-off: the wineserver keeps the registry in memory.
   wineserver -k || true; wineserver -w || true
-  kill "$(cat /var/lib/quilmer-wine/harness/xvfb.pid)" 2>/dev/null || true
-  rm -rf /var/lib/quilmer-wine/harness
   "$WINELOADER" --version'
 
 for f in root.img vmlinux initrd.img; do mv "$work/$f" "$cache/$f"; done

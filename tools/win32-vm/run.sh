@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Boots the emulated guest, runs one command in it, prints its output and exits
 # with its exit code; the guest powers off when the command ends.
-#   tools/win32-vm/run.sh --image <dir> [--share <dir>]... [--wine-prefix <build-dir>]
+#   tools/win32-vm/run.sh --image <dir> [--share <dir>]... [--wine-prefix]
 #                         [--timeout <s>] [--writable] -- <command> [args...]
 #   --image        the folder build-image.sh filled
 #   --share        a host folder the guest sees at the same path (9p), so absolute
 #                  paths written by CMake and ctest hold inside; repeatable
-#   --wine-prefix  bind the image's 32-bit Wine prefixes (made once, at image build)
-#                  into <build-dir>/wineprefix and <build-dir>/wineprefix-offline,
-#                  where the test harness looks for them
+#   --wine-prefix  the test harness uses the image's 32-bit Wine prefix (made once,
+#                  at image build) and keeps its off-line copy on the guest's disk,
+#                  not in the shared build folder
 #   --timeout      power the guest off after this many seconds (default 3600)
 #   --writable     boot root.img itself rather than a throw-away overlay
 # The command runs as root in the folder the caller is in, when that folder is
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --image) image=$(cd "$2" && pwd); shift 2 ;;
     --share) shares+=("$(cd "$2" && pwd)"); shift 2 ;;
-    --wine-prefix) prefix_into=$(cd "$2" && pwd); shift 2 ;;
+    --wine-prefix) prefix_into=1; shift ;;
     --timeout) timeout=$2; shift 2 ;;
     --writable) writable=1; shift ;;
     --) shift; break ;;
@@ -58,9 +58,8 @@ done
   echo 'modprobe dummy && ip link add quilmer0 type dummy && ip addr add 192.0.2.1/24 dev quilmer0'
   echo 'ip link set quilmer0 up && ip route add default via 192.0.2.254 dev quilmer0'
   if [ -n "$prefix_into" ]; then
-    for p in wineprefix wineprefix-offline; do
-      printf 'mkdir -p %q\nmount --bind /var/lib/quilmer-wine/%s %q\n' "$prefix_into/$p" "$p" "$prefix_into/$p"
-    done
+    echo 'export QUILMER_WINEPREFIX=/var/lib/quilmer-wine/wineprefix'
+    echo 'export QUILMER_WINEPREFIX_OFFLINE=/var/lib/quilmer-wine/wineprefix-offline'
   fi
   cwd=/
   for s in "${shares[@]}"; do
