@@ -109,6 +109,7 @@ bash "$here/run.sh" --image "$work" --writable --timeout 1800 -- bash -c '
   set -e
   export WINEPREFIX=/var/lib/quilmer-wine/wineprefix WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
   bash /usr/local/lib/quilmer/wine-prefix.sh
   test -f "$WINEPREFIX/.quilmer-ready"
