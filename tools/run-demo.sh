@@ -24,6 +24,8 @@ seconds=${QUILMER_DEMO_SECONDS:-4}
 mode=${1:-}
 
 if [ "$mode" = --win32-guest ]; then
+  # Wine runs about ten times slower in the guest: a longer transfer to watch.
+  seconds=${QUILMER_DEMO_SECONDS:-20}
   build=${QUILMER_BUILD_DIR:-$src/build-demo-i686}
   image=${QUILMER_GUEST_IMAGE_DIR:-$src/build-i686/win32-vm}
   bash "$src/tools/install-deps.sh" --win32-guest
@@ -91,7 +93,14 @@ else
   rm -f "$shot"
   xdisplay=":$(cat "$build/harness/xdisplay")"
   echo "== No DISPLAY: running Quilmer.exe on a private display ($xdisplay); screenshot to $shot"
-  ( sleep $(( seconds > 3 ? 3 : 2 )); import -display "$xdisplay" -window root "$shot" >/dev/null 2>&1 ) &
+  # Once the installer's window shows (Wine names its X class after the program;
+  # under emulation that takes many seconds), a moment into the transfer.
+  ( for _ in $(seq 600); do
+      DISPLAY="$xdisplay" xdotool search --onlyvisible --classname '^quilmer\.exe$' >/dev/null 2>&1 && break
+      sleep 0.5
+    done
+    sleep $(( seconds > 3 ? seconds / 2 : 1 ))
+    import -display "$xdisplay" -window root "$shot" >/dev/null 2>&1 ) &
   shooter=$!
 fi
 
