@@ -5,7 +5,7 @@ server as the Internet, a driver program as the user's hands.
     e2e.py --build <build folder> <group> [--only <scenario>] [--keep]
 
 Groups (one ctest each): download, cancel, failures, offline (run it inside
-``tests/harness/with-server.sh --offline``), locale, paths. ``--list`` names
+``tests/harness/with-server.sh --offline``), locale, paths, planting. ``--list`` names
 the scenarios of every group.
 
 Each scenario starts its own test server (tests/server/server.py, serving the
@@ -179,6 +179,8 @@ class Env:
         self.quilmer = os.path.join(self.build, "Quilmer.exe")
         self.standin = os.path.join(self.build, "tools", "standin-setup", "standin-setup.exe")
         self.driver = os.path.join(self.build, "tests", "e2e", "e2e_driver.exe")
+        self.planted_dll = os.path.join(self.build, "tests", "e2e", "planted_dll.dll")
+        self.planting_control = os.path.join(self.build, "tests", "e2e", "planting_control.exe")
         display_file = os.path.join(self.build, "harness", "xdisplay")
         self.display = ":" + open(display_file).read().strip() if os.path.exists(display_file) else None
         for path in (self.quilmer, self.standin, self.driver):
@@ -214,14 +216,17 @@ class Run:
 
     # -- the program
 
-    def launch(self, temp_windows=None):
+    def launch(self, temp_windows=None, exe=None, launch_env=None):
+        """Starts Quilmer.exe (or exe, a copy of it elsewhere); launch_env: more
+        variables for that process alone."""
         temp_windows = temp_windows or windows_path(self.temp) + "\\"
         variables = {"TEMP": temp_windows, "TMP": temp_windows,
                      "QUILMER_STANDIN_MARKER": windows_path(self.marker),
                      "http_proxy": "http://127.0.0.1:%d" % self.port}
         variables.update(self.extra_env)
+        variables.update(launch_env or {})
         self.started = time.monotonic()
-        self.driver.ask("launch", windows_path(self.env.quilmer),
+        self.driver.ask("launch", windows_path(exe or self.env.quilmer),
                         *["%s=%s" % kv for kv in variables.items()])
 
     def wait_exit(self, timeout=30.0):
@@ -749,6 +754,66 @@ def scenario_leading_backslashes(env, args):
               "the stand-in ran as %s" % marker["module"])
 
 
+# DLLs that system DLLs load by name on the installer's behalf once it runs
+# (app/DllSearch.cpp preloads the same list). Not planted: version.dll (an
+# import of Wine's user32) and uxtheme.dll (loaded by Wine's user32 while it
+# initialises). Wine binds both before a program's first instruction, where no
+# code of the program can reach; Windows' user32 does neither.
+LOADED_ON_BEHALF = ["windowscodecs", "propsys", "mpr", "dwmapi"]
+
+
+def delay_loaded_dlls(exe):
+    """Base names of the DLLs exe delay-loads, from its delay-import directory."""
+    out = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "delay-import-directory.py"), "list", exe],
+                         check=True, capture_output=True, text=True).stdout
+    return [os.path.splitext(line.strip())[0].lower() for line in out.splitlines() if line.strip()]
+
+
+def plant(env, folder, names):
+    """The marker DLL as <name>.dll in folder for each name; the override that
+    makes Wine take a native DLL of these names before its built-in one (by
+    default it prefers its own, and a planted file would never be tried)."""
+    for name in names:
+        shutil.copy(env.planted_dll, os.path.join(folder, name + ".dll"))
+    return {"WINEDLLOVERRIDES": "mscoree,mshtml=;%s=n,b" % ",".join(names)}
+
+
+def loaded_markers(folder):
+    return sorted(f[:-len(".loaded")] for f in os.listdir(folder) if f.endswith(".loaded"))
+
+
+def scenario_planted_dlls(env, args):
+    """DLLs planted beside Quilmer.exe (its delay-loaded ones and those loaded on
+    its behalf) are never loaded, and the installer completes; the unprotected
+    control in the same setting loads every one of them."""
+    delayed = delay_loaded_dlls(env.quilmer)
+    check({"wininet", "gdiplus"} <= set(delayed), "delay-loaded DLLs: %s" % delayed)
+    names = sorted(set(delayed) | set(LOADED_ON_BEHALF))
+    print("  planted: %s" % ", ".join(names))
+    with Run(env, "planted", keep=args.keep) as run:
+        control = os.path.join(run.work, "control")
+        os.makedirs(control)
+        shutil.copy(env.planting_control, control)
+        overrides = plant(env, control, names)
+        result = subprocess.run(
+            [env.wine_run, windows_path(os.path.join(control, "planting_control.exe"))] + names,
+            env=dict(run.wine_env, **overrides), stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        loaded = {name.lower() for name in loaded_markers(control)}
+        check(loaded == {n + ".dll" for n in names},
+              "the control loaded %s of %s (exit %d): the test could not see a planted DLL"
+              % (sorted(loaded), names, result.returncode))
+
+        downloads = os.path.join(run.work, "Downloads")
+        os.makedirs(downloads)
+        shutil.copy(env.quilmer, downloads)
+        overrides = plant(env, downloads, names)
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        run.launch(exe=os.path.join(downloads, "Quilmer.exe"), launch_env=overrides)
+        expect_launched(run, served)
+        check(not loaded_markers(downloads), "Quilmer.exe loaded planted %s" % loaded_markers(downloads))
+
+
 GROUPS = {
     "download": [scenario_normal, scenario_screen, scenario_drag, scenario_reuse, scenario_other_size],
     "cancel": [scenario_cancel_no, scenario_cancel_yes, scenario_escape_and_close],
@@ -759,6 +824,7 @@ GROUPS = {
     "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
     "locale": [scenario_korean, scenario_no_table],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
+    "planting": [scenario_planted_dlls],
 }
 
 
