@@ -40,23 +40,6 @@ HFONT CreateTahoma(int nWeight)
                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 }
 
-// The size of the file at strPath; FALSE when it cannot be read.
-BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(strPath, GetFileExInfoStandard, &data))
-        return FALSE;
-    nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return TRUE;
-}
-
-BOOL EntryExists(const CString& strPath)
-{
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle hFind(::FindFirstFileW(strPath, &data));
-    return static_cast<bool>(hFind);
-}
-
 // Does nothing: the dialog learns of the completion by WM_BINARYDOWN_COMPLETE.
 // Runs on the worker thread.
 void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
@@ -281,21 +264,28 @@ LRESULT CQuilmerDlg::OnDownloadProgress(WPARAM wParam, LPARAM)
 
 // ---- Painting, layout, colours and dragging --------------------------------------
 
-void CQuilmerDlg::OnPaint()
+void CQuilmerDlg::OnPaint(HDC hdcPrint)
 {
     if (!IsIconic()) {
-        PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
         return;
     }
-    PAINTSTRUCT ps{};
-    const HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    if (hdcPrint) {
+        DrawMinimizedIcon(hdcPrint);
+        return;
+    }
+    const PaintScope paint = BeginPaintScope(m_hWnd);
+    DrawMinimizedIcon(paint.get());
+}
+
+void CQuilmerDlg::DrawMinimizedIcon(HDC hdc)
+{
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
     CRect rcClient;
     GetClientRect(&rcClient);
     const CPoint ptIcon = MinimizedIconOrigin(
         rcClient.Size(), CSize(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)));
     ::DrawIcon(hdc, ptIcon.x, ptIcon.y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 // The button face colour shows only where a picture failed to draw; the

@@ -35,7 +35,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     // Painting, layout, colours, clean-up and dragging.
-    void OnPaint();
+    void OnPaint(HDC hdcPrint);
     HCURSOR OnQueryDragIcon();
     void OnSize(UINT nType, int cx, int cy);
     void OnDestroy();
@@ -113,4 +113,6 @@ private:
     // Text 134 with its "#" turned into line breaks.
     static CString NotConnectedText();
     void Compose(PaintBuffer& buffer) const;
+    // The minimised window: its icon, centred, over the icon background.
+    void DrawMinimizedIcon(HDC hdc);
 };

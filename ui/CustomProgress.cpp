@@ -19,16 +19,9 @@ CCustomProgress::CCustomProgress()
 
 CCustomProgress::~CCustomProgress() = default;
 
-void CCustomProgress::OnPaint()
+void CCustomProgress::OnPaint(HDC hdcPrint)
 {
-    PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
-}
-
-void CCustomProgress::PaintTo(HDC hdc)
-{
-    CRect rcClient;
-    GetClientRect(&rcClient);
-    PaintInto(hdc, rcClient, [this](PaintBuffer& buffer) { Compose(buffer); });
+    PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
 }
 
 // Every piece sits at y = 0, drawn at its own pixel size (the fill pieces carry

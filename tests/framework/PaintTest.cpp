@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 const COLORREF kBlue = RGB(0, 0, 255);
@@ -87,12 +89,16 @@ public:
     int m_nPaints = 0;
     HDC m_hdcLastBuffer = nullptr;
     HGDIOBJ m_hLastBufferBitmap = nullptr;
+    // Thrown from the next paint, then cleared.
+    CRecordingException::Record* m_pThrowRecord = nullptr;
 
 protected:
-    void OnPaint()
+    void OnPaint(HDC hdcPrint)
     {
         ++m_nPaints;
-        PaintClient([this](PaintBuffer& buffer) {
+        if (CRecordingException::Record* pRecord = std::exchange(m_pThrowRecord, nullptr))
+            throw new CRecordingException(*pRecord);
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) {
             m_hdcLastBuffer = buffer.hdc;
             m_hLastBufferBitmap = ::GetCurrentObject(buffer.hdc, OBJ_BITMAP);
             FillBuffer(buffer, m_cr);
@@ -118,6 +124,40 @@ TEST(Paint, PrintClientPaintsTheWindowIntoTheGivenDc)
     EXPECT_EQ(kGreen, canvas.At(29, 19));
     EXPECT_EQ(kBlue, canvas.At(30, 19)); // nothing beyond the client area
     EXPECT_EQ(kBlue, canvas.At(29, 20));
+}
+
+// A print whose handler throws leaves nothing behind: the next real WM_PAINT
+// begins its own paint, draws on the window and validates it, and the next
+// print draws into its own DC.
+TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
+{
+    CSolidWnd wnd;
+    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 30, 20), nullptr, 0));
+    wnd.UpdateWindow();
+    DibCanvas stale(30, 20);
+    stale.Fill(kBlue);
+    CRecordingException::Record record;
+    wnd.m_pThrowRecord = &record;
+    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(stale.dc()), PRF_CLIENT);
+    ASSERT_EQ(1, record.nReports);
+    EXPECT_TRUE(record.bDeleted);
+
+    wnd.m_cr = kRed;
+    wnd.Invalidate(FALSE);
+    wnd.UpdateWindow();
+    EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE)) << "the real paint validates the window";
+    EXPECT_EQ(kBlue, stale.At(5, 5)) << "the real paint went into the print's DC";
+    DibCanvas screen(30, 20);
+    {
+        const WindowDc window = GetWindowDc(wnd.m_hWnd);
+        ASSERT_TRUE(::BitBlt(screen.dc(), 0, 0, 30, 20, window.get(), 0, 0, SRCCOPY));
+    }
+    EXPECT_EQ(kRed, screen.At(5, 5));
+
+    DibCanvas printed(30, 20);
+    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+    EXPECT_EQ(kRed, printed.At(5, 5));
+    EXPECT_EQ(kBlue, stale.At(5, 5));
 }
 
 TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
@@ -149,7 +189,7 @@ TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
 
 TEST(PaintHolders, MemoryDcSelectsItsBitmapAndReleasesBothInOrder)
 {
-    WindowDc screen(nullptr);
+    const WindowDc screen = GetWindowDc(nullptr);
     HDC hdc = nullptr;
     HBITMAP hBitmap = nullptr;
     {
@@ -177,9 +217,9 @@ TEST(PaintHolders, PaintScopeEndsThePaintItBegan)
     wnd.Invalidate(FALSE);
     ASSERT_TRUE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
     {
-        PaintScope paint(wnd.m_hWnd);
+        const PaintScope paint = BeginPaintScope(wnd.m_hWnd);
         EXPECT_NE(nullptr, paint.get());
-        EXPECT_EQ(20, paint.ps().rcPaint.right);
+        EXPECT_EQ(20, paint.storage().ps.rcPaint.right);
     }
     EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
 }
