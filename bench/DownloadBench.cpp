@@ -297,9 +297,9 @@ bool RunFloor(const wchar_t* pszUrl, DWORD nChunk, DWORD dwSendDelayMs, HWND hPr
                          ::GetLastError());
             return false;
         }
-        LONG nLength = 0;
-        if (request.QueryContentLength(nLength) && nLength > 0)
-            nAnnounced = static_cast<ULONGLONG>(nLength);
+        ULONGLONG nLength = 0;
+        if (request.QueryContentLength(nLength))
+            nAnnounced = nLength;
 
         std::vector<BYTE> buffer(nChunk);
         for (;;) {

@@ -27,14 +27,41 @@ LONG ParseInt32(const wchar_t* psz)
     return static_cast<LONG>(value);
 }
 
+// One response value as text; FALSE when the response does not carry it or
+// it does not fit.
+template <DWORD N>
+BOOL QueryText(HINTERNET hRequest, DWORD dwInfoLevel, wchar_t (&szValue)[N])
+{
+    szValue[0] = L'\0';
+    DWORD cbValue = sizeof szValue;
+    return ::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr);
+}
+
 // One response value as a number; FALSE when the response does not carry it.
 BOOL QueryNumber(HINTERNET hRequest, DWORD dwInfoLevel, LONG& nValue)
 {
-    wchar_t szValue[kQueryBufferChars] = {};
-    DWORD cbValue = sizeof szValue;
-    if (!::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr))
+    wchar_t szValue[kQueryBufferChars];
+    if (!QueryText(hRequest, dwInfoLevel, szValue))
         return FALSE;
     nValue = ParseInt32(szValue);
+    return TRUE;
+}
+
+// A length: one or more decimal digits, nothing else, at most 2^64 - 1.
+BOOL ParseLength(const wchar_t* psz, ULONGLONG& nLength)
+{
+    if (!*psz)
+        return FALSE;
+    ULONGLONG nValue = 0;
+    for (; *psz; ++psz) {
+        if (*psz < L'0' || *psz > L'9')
+            return FALSE;
+        const unsigned nDigit = static_cast<unsigned>(*psz - L'0');
+        if (nValue > (ULLONG_MAX - nDigit) / 10)
+            return FALSE;
+        nValue = nValue * 10 + nDigit;
+    }
+    nLength = nValue;
     return TRUE;
 }
 
@@ -105,11 +132,15 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
     return TRUE;
 }
 
-BOOL CHttpRequest::QueryContentLength(LONG& nLength) const
+BOOL CHttpRequest::QueryContentLength(ULONGLONG& nLength) const
 {
-    if (!m_hRequest || !QueryNumber(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, nLength))
+    // Room for any 64-bit number with leading zeros to spare; a longer text is
+    // no length either way.
+    wchar_t szLength[64];
+    if (!m_hRequest || !QueryText(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szLength) ||
+        !ParseLength(szLength, nLength))
         return FALSE;
-    DebugLineFormat(L"%d bytes \r\n", static_cast<int>(nLength));
+    DebugLineFormat(L"%I64u bytes \r\n", nLength);
     return TRUE;
 }
 

@@ -33,11 +33,12 @@ public:
     BOOL Answered() const noexcept { return m_bAnswered; }
     LONG Status() const noexcept { return m_nStatus; }
 
-    // The Content-Length header of the open response, as a signed 32-bit
-    // number (values beyond the range read as its ends, text that is no
-    // number as 0); FALSE, with nLength untouched, when the response does not
-    // carry one. The one place the length is read.
-    BOOL QueryContentLength(LONG& nLength) const;
+    // The Content-Length header of the open response as an unsigned 64-bit
+    // number. Only a text of decimal digits that fits 64 bits is a length:
+    // FALSE, with nLength untouched, for a response without the header and for
+    // any other text (empty, a sign, a suffix, beyond 2^64 - 1). The one place
+    // the length is read.
+    BOOL QueryContentLength(ULONGLONG& nLength) const;
 
     // Up to cbBuffer bytes of the body; dwRead 0 at its end. FALSE when
     // WinINet reports a failure.

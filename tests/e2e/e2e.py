@@ -91,8 +91,7 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def pattern(n):
-    return b"".join(test_server.pattern_bytes(off, min(65536, n - off)) for off in range(0, n, 65536))
+pattern = test_server.pattern
 
 
 def free_port():
@@ -820,7 +819,9 @@ GROUPS = {
     "failures": [failure_scenario("truncated", "/t/short/300000/100000/"),
                  failure_scenario("status-407", "/t/407/"),
                  failure_scenario("status-500", "/t/500/"),
-                 failure_scenario("status-404", "/t/404/")],
+                 failure_scenario("status-404", "/t/404/"),
+                 failure_scenario("no-length", "/t/nolength/300000/"),
+                 failure_scenario("longer-than-announced", "/t/long/1000/6000/")],
     "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
     "locale": [scenario_korean, scenario_no_table],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],

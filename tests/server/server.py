@@ -29,6 +29,12 @@ Behaviour paths (anything may follow the listed segments, e.g. a file name)::
     /t/nolength/<n>/...      200 without Content-Length: n bytes, then close
     /t/zero/...              200, Content-Length 0, no body
     /t/short/<a>/<s>/...     200, Content-Length a, only s bytes, then close
+    /t/long/<a>/<s>/...      200, Content-Length a, then s bytes (s > a) in the
+                             same write as the head, then close
+    /t/length/<n>/...?cl=T   200 with the Content-Length header's text T exactly
+                             (percent-encoded; may be empty), n bytes, close
+    /t/chunked/<n>/...       200 without Content-Length, n bytes in chunked
+                             transfer coding
     /t/drip/<n>/<ms>/...     200, Content-Length n, sent in 1024-byte pieces
                              with a pause of ms milliseconds before each piece
     /t/delay/<ms>/[<n>/]...  wait ms before the response head, then as /t/ok/n
@@ -78,6 +84,11 @@ DEFAULT_ROUTES = {
 PATTERN_PERIOD = 251
 _BLOCK = 64 * 1024
 _PATTERN = bytes(i % PATTERN_PERIOD for i in range(_BLOCK + PATTERN_PERIOD))
+
+
+def pattern(length):
+    """The first length bytes of the pattern, any length."""
+    return b"".join(pattern_bytes(off, min(_BLOCK, length - off)) for off in range(0, length, _BLOCK))
 
 
 def pattern_bytes(offset, length):
@@ -251,6 +262,38 @@ class Handler(BaseHTTPRequestHandler):
                 self._send_pattern(sent)
                 self.wfile.flush()
                 self.close_connection = True
+            elif name == "long":
+                # Head and body in one write, so the client receives bytes past
+                # the announced end together with the head (a client reading in
+                # pieces would otherwise see the surplus only by chance).
+                announced, sent = num(0), num(1)
+                head = ("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                        "Content-Length: %d\r\n\r\n" % announced).encode("ascii")
+                self.log_request(200)
+                self.wfile.write(head + (b"" if self.command == "HEAD" else pattern(sent)))
+                self.wfile.flush()
+                self.close_connection = True
+            elif name == "length":
+                query = dict(urllib.parse.parse_qsl(obj.partition("?")[2], keep_blank_values=True))
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", query.get("cl", ""))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self._send_pattern(num(0))
+                self.wfile.flush()
+                self.close_connection = True
+            elif name == "chunked":
+                n = num(0)
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Transfer-Encoding", "chunked")
+                self.end_headers()
+                if self.command != "HEAD":
+                    for off in range(0, n, 4096):
+                        piece = pattern_bytes(off, min(4096, n - off))
+                        self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                    self.wfile.write(b"0\r\n\r\n")
             elif name == "drip":
                 n, ms = num(0), num(1)
                 self._send_head(200, n)
