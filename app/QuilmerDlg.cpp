@@ -3,6 +3,7 @@
 #include "app/SetupFile.h"
 #include "framework/Afx.h"
 #include "net/ConnectionProbe.h"
+#include "net/Diagnostics.h"
 #include "res/resource.h"
 #include "text/LocalizedText.h"
 #include "thread/ThreadException.h"
@@ -50,7 +51,8 @@ void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
 
 CQuilmerDlg::CQuilmerDlg()
     : CDialog(IDD_QUILMER_DIALOG),
-      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_bRightToLeft(IsRightToLeftLanguage(GetUserLanguage()))
 {
 }
 
@@ -98,6 +100,12 @@ BOOL CQuilmerDlg::OnInitDialog()
     CString strFileStatus = GetLocalizedString(IDS_FILE_STATUS);
     strFileStatus.Replace(L"{0}", m_strFileName);
     m_stcFileStatus.SetWindowText(strFileStatus);
+    if (m_bRightToLeft) {
+        // SS_RIGHT rather than WS_EX_RIGHT, which counts only where the
+        // system's own language reads right to left.
+        m_stcFileStatus.ModifyStyle(SS_TYPEMASK, SS_RIGHT);
+        m_stcFileStatus.ModifyStyleEx(0, WS_EX_RTLREADING);
+    }
     m_stcPercent.SetWindowText(L"0%");
     m_btnCancel.SetWindowText(GetLocalizedString(IDS_CANCEL));
 
@@ -111,7 +119,7 @@ BOOL CQuilmerDlg::OnInitDialog()
     // Without a temporary folder the path would name the root of the current
     // drive; the installer writes nowhere but the temporary folder.
     if (m_strTempPath.IsEmpty()) {
-        AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+        ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
         CDialog::OnCancel();
         return FALSE;
     }
@@ -143,7 +151,7 @@ BOOL CQuilmerDlg::PassConnectivityGate()
 
         if (g_bInternetConnected.load() != 0)
             return TRUE;
-        if (AfxMessageBox(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION, 0) == IDCANCEL)
+        if (ShowMessage(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDCANCEL)
             return FALSE;
     }
 }
@@ -157,8 +165,18 @@ BOOL CQuilmerDlg::ReuseOrStartDownload(const CString& strLocalPath)
         const BOOL bLocalKnown = GetLocalFileSize(strLocalPath, nLocalSize);
         const ULONGLONG nRemoteSize = m_downloader.GetRemoteFileSize(GetDownloadURL());
         if (bLocalKnown && nRemoteSize != 0 && nLocalSize == nRemoteSize) {
-            PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
-            return TRUE;
+            // Anyone may have put a file of that size there: it is started
+            // only if it passes the check, and from the handle that stays
+            // held until then. The held file's own size is what counts.
+            LARGE_INTEGER heldSize{};
+            if (m_setupTrust.Verify(strLocalPath) && ::GetFileSizeEx(m_setupTrust.GetHandle(), &heldSize) &&
+                static_cast<ULONGLONG>(heldSize.QuadPart) == nRemoteSize) {
+                PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
+                return TRUE;
+            }
+            // A stale or foreign file: removed without a word, and fetched afresh.
+            DebugLine(m_setupTrust.DescribeFailure());
+            m_setupTrust.DeleteHeld();
         }
     }
 
@@ -182,10 +200,15 @@ CString CQuilmerDlg::NotConnectedText()
     return strText;
 }
 
+int CQuilmerDlg::ShowMessage(const CString& strText, UINT nType) const
+{
+    return AfxMessageBox(strText, m_bRightToLeft ? nType | MB_RTLREADING | MB_RIGHT : nType, 0);
+}
+
 void CQuilmerDlg::ReportFailureAndEnd()
 {
     m_bTransferRunning = FALSE;
-    AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+    ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
     CDialog::OnCancel();
 }
 
@@ -195,7 +218,7 @@ void CQuilmerDlg::OnBnClickedCancel()
 {
     // The transfer holds still (reads nothing) while the user decides.
     m_downloader.m_bPause = TRUE;
-    if (AfxMessageBox(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO, 0) == IDNO) {
+    if (ShowMessage(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO) == IDNO) {
         m_downloader.m_bPause = FALSE;
         return;
     }
@@ -209,9 +232,18 @@ void CQuilmerDlg::OnBnClickedCancel()
 LRESULT CQuilmerDlg::OnBinaryDownComplete(WPARAM, LPARAM)
 {
     m_bTransferRunning = FALSE;
+    // A reused file was checked at start-up and is still held; a download is
+    // checked now. What fails is deleted, never started, and the user told.
+    if (!m_setupTrust.IsVerified() && !m_setupTrust.Verify(JoinFolderAndFile(m_strTempPath, m_strFileName))) {
+        DebugLine(m_setupTrust.DescribeFailure());
+        m_setupTrust.DeleteHeld();
+        ShowMessage(GetLocalizedString(IDS_SETUP_NOT_VERIFIED), MB_ICONEXCLAMATION);
+        CDialog::OnCancel();
+        return 0;
+    }
     DWORD dwProcessId = 0;
     int nStatus = 0;
-    RunProgram(JoinFolderAndFile(m_strTempPath, m_strFileName), dwProcessId, nStatus);
+    m_setupTrust.Launch(dwProcessId, nStatus);
     PostMessage(WM_END_DIALOG, IDOK, 0);
     return 0;
 }
@@ -318,7 +350,8 @@ void CQuilmerDlg::OnSize(UINT, int, int)
         return;
     CRect rcClient;
     GetClientRect(&rcClient);
-    const DialogLayout layout = ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()));
+    const DialogLayout layout =
+        ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()), m_bRightToLeft);
     m_stcTitle.MoveWindow(&layout.rcTitle, TRUE);
     m_stcDescription.MoveWindow(&layout.rcDescription, TRUE);
     m_stcFileStatus.MoveWindow(&layout.rcFileStatus, TRUE);

@@ -7,6 +7,9 @@
 #include <wininet.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <bcrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
 
 #include <utility>
 
@@ -100,6 +103,25 @@ inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void DisposeGpImage(Gdiplus::GpImage* p) noexcept { Gdiplus::DllExports::GdipDisposeImage(p); }
 inline void DeleteGpGraphics(Gdiplus::GpGraphics* p) noexcept { Gdiplus::DllExports::GdipDeleteGraphics(p); }
+inline void CloseBCryptAlgorithm(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+inline void DestroyBCryptHash(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+// The state a WinVerifyTrust verification kept (WTD_STATEACTION_VERIFY) goes
+// with a second call for the same action with WTD_STATEACTION_CLOSE; only the
+// state itself is read then, so the file information is a blank one.
+inline void CloseWinTrustState(HANDLE h) noexcept
+{
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof file;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    data.hWVTStateData = h;
+    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+}
 } // namespace handles_detail
 
 using UniqueHandle     = UniqueAny<NullIsInvalid<HANDLE, handles_detail::CloseKernelHandle>>;
@@ -118,6 +140,9 @@ using UniqueHIcon      = UniqueAny<NullIsInvalid<HICON, handles_detail::DestroyI
 using UniqueHwnd       = UniqueAny<NullIsInvalid<HWND, handles_detail::DestroyWindowHandle>>;
 using UniqueGpImage    = UniqueAny<NullIsInvalid<Gdiplus::GpImage*, handles_detail::DisposeGpImage>>;
 using UniqueGpGraphics = UniqueAny<NullIsInvalid<Gdiplus::GpGraphics*, handles_detail::DeleteGpGraphics>>;
+using UniqueBCryptAlgorithm = UniqueAny<NullIsInvalid<BCRYPT_ALG_HANDLE, handles_detail::CloseBCryptAlgorithm>>;
+using UniqueBCryptHash = UniqueAny<NullIsInvalid<BCRYPT_HASH_HANDLE, handles_detail::DestroyBCryptHash>>;
+using UniqueWinTrustState = UniqueAny<NullIsInvalid<HANDLE, handles_detail::CloseWinTrustState>>;
 
 // A COM interface pointer owned by one reference.
 template <typename Interface>

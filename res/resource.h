@@ -14,6 +14,7 @@
 #define IDS_NOT_CONNECTED        134
 #define IDS_CONNECTION_DISRUPTED 135
 #define IDS_DOWNLOAD_URL         136
+#define IDS_SETUP_NOT_VERIFIED   137
 
 // Skin pictures, resource type "PNG".
 #define IDB_SKIN_FIRST           130

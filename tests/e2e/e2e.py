@@ -5,7 +5,7 @@ server as the Internet, a driver program as the user's hands.
     e2e.py --build <build folder> <group> [--only <scenario>] [--keep]
 
 Groups (one ctest each): download, cancel, failures, offline (run it inside
-``tests/harness/with-server.sh --offline``), locale, paths, planting. ``--list`` names
+``tests/harness/with-server.sh --offline``), locale, paths, planting, trust. ``--list`` names
 the scenarios of every group.
 
 Each scenario starts its own test server (tests/server/server.py, serving the
@@ -20,6 +20,7 @@ Every wait is bounded; a scenario that times out fails.
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -31,8 +32,6 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "server"))
-import server as test_server  # noqa: E402  (the body pattern)
 
 DOWNLOAD_HOST = "update.quenlor.example"
 DOWNLOAD_PATH = "/download/Tavo_Q7120.exe"
@@ -43,6 +42,10 @@ IDOK, IDCANCEL, IDRETRY, IDYES, IDNO = 1, 2, 4, 6, 7
 IDC_TITLE, IDC_DESCRIPTION, IDC_PERCENT, IDC_FILE_STATUS, IDC_PROGRESS, IDC_SKIN_PROGRESS = (
     50, 51, 1000, 1450, 1500, 32343)
 VK_ESCAPE = 0x1B
+SS_TYPEMASK, SS_RIGHT = 0x1F, 0x2
+WS_EX_RIGHT, WS_EX_RTLREADING = 0x1000, 0x2000
+MB_YESNO, MB_ICONEXCLAMATION = 0x4, 0x30
+MB_RTLREADING_RIGHT = 0x00100000 | 0x00080000  # MB_RTLREADING | MB_RIGHT
 
 EN_TITLE = "Downloading Setup file"
 EN_DESCRIPTION = "Quenlor Tavo Setup file is being downloaded. Wait a minute."
@@ -50,6 +53,8 @@ EN_FILE_STATUS = "Downloading Tavo_Real_Setup.exe..."
 EN_CONFIRM = "Setup is not complete. Are you sure you want to exit setup?"
 EN_NOT_CONNECTED = ("You are not connected to the Internet. Installation cannot proceed. "
                     "Please check the Internet connection and try again.")
+EN_NOT_VERIFIED = ("The downloaded setup file could not be verified, so it was not started and has been "
+                   "deleted. Please try again later.")
 KO_TITLE = "설치 파일 다운로드 중"
 KO_CANCEL = "취소"
 KO_NOT_CONNECTED = ("인터넷이 연결되어 있지 않아 설치를 계속할 수 없습니다.\r\n"
@@ -91,9 +96,6 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-pattern = test_server.pattern
-
-
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -130,6 +132,13 @@ class Server:
         self.control("/route?host=%s&path=%s&to=%s" % (
             DOWNLOAD_HOST, urllib.request.quote(DOWNLOAD_PATH), urllib.request.quote(behaviour)))
 
+    def route_download_file(self, path, drip_ms=0):
+        """Serves the local file path as the download; with drip_ms, 1 KiB at a
+        time, drip_ms milliseconds apart."""
+        self.control("/route?host=%s&path=%s&file=%s%s" % (
+            DOWNLOAD_HOST, urllib.request.quote(DOWNLOAD_PATH), urllib.request.quote(path),
+            "&drip=%d" % drip_ms if drip_ms else ""))
+
     def requests(self):
         """Request lines received so far (control requests are not logged)."""
         return [block.split("\n", 1)[0] for block in self.control("/requests").split("\n\n") if block.strip()]
@@ -144,12 +153,15 @@ class Server:
 
 
 class Driver:
-    """e2e_driver.exe under Wine: one command a line in, one JSON line out."""
+    """e2e_driver.exe under Wine: one command a line in, one JSON line out.
+    Wine's own messages (stderr, inherited by the programs it launches) go to
+    stderr_path, or nowhere."""
 
-    def __init__(self, env, wine_env):
+    def __init__(self, env, wine_env, stderr_path=None):
+        self.stderr = open(stderr_path, "w") if stderr_path else subprocess.DEVNULL
         self.proc = subprocess.Popen(
             [env.wine_run, env.driver], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL, env=wine_env, text=True, encoding="utf-8")
+            stderr=self.stderr, env=wine_env, text=True, encoding="utf-8")
 
     def ask(self, *args):
         self.proc.stdin.write("\t".join(str(a) for a in args) + "\n")
@@ -169,6 +181,8 @@ class Driver:
             self.proc.wait(10)
         except (OSError, subprocess.TimeoutExpired):
             self.proc.kill()
+        if self.stderr is not subprocess.DEVNULL:
+            self.stderr.close()
 
 
 class Env:
@@ -176,22 +190,51 @@ class Env:
         self.build = os.path.abspath(build)
         self.wine_run = os.path.join(self.build, "harness", "wine-run")
         self.quilmer = os.path.join(self.build, "Quilmer.exe")
-        self.standin = os.path.join(self.build, "tools", "standin-setup", "standin-setup.exe")
+        # The download the scenarios serve is the stand-in signed by the pinned
+        # development signer; the other forms are the trust scenarios' attacks
+        # (all made on the build host by tools/standin-setup).
+        standins = os.path.join(self.build, "tools", "standin-setup")
+        self.standin = os.path.join(standins, "standin-signed.exe")
+        self.unsigned = os.path.join(standins, "standin-setup.exe")
+        self.variant = lambda name: os.path.join(standins, "standin-%s.exe" % name)
         self.driver = os.path.join(self.build, "tests", "e2e", "e2e_driver.exe")
         self.planted_dll = os.path.join(self.build, "tests", "e2e", "planted_dll.dll")
         self.planting_control = os.path.join(self.build, "tests", "e2e", "planting_control.exe")
+        self.unchecked = os.path.join(self.build, "tests", "e2e", "e2e_unchecked_launcher.exe")
         display_file = os.path.join(self.build, "harness", "xdisplay")
         self.display = ":" + open(display_file).read().strip() if os.path.exists(display_file) else None
-        for path in (self.quilmer, self.standin, self.driver):
+        for path in (self.quilmer, self.standin, self.unsigned, self.driver, self.unchecked):
             if not os.path.exists(path):
                 raise Failure("missing %s: build first" % path)
+
+
+# Wine's relay trace (WINEDEBUG=+relay) of just the message box calls: the rest
+# of the program's calls would bury them and slow it down. One line a call:
+#   0024:Call user32.MessageBoxW(00010060,0061fa04 L"text",0040c000 L"Quilmer",00180030) ret=...
+RELAYED_FUNCTIONS = "user32.MessageBoxW;user32.MessageBoxA;user32.MessageBoxExW;user32.MessageBoxExA"
+_RELAY_STRING = r'[0-9a-f]+(?: L?"(?:[^"\\]|\\.)*"(?:\.\.\.)?)?'
+MESSAGE_BOX_CALL = re.compile(r'Call user32\.(MessageBox(?:Ex)?[AW])\([0-9a-f]+,%s,%s,([0-9a-f]+)[,)]'
+                              % (_RELAY_STRING, _RELAY_STRING))
+_relay_ready = set()
+
+
+def relay_message_boxes_only(env):
+    """Restricts the relay trace of the build's Wine prefix to the message box
+    calls (a value that has no effect without +relay)."""
+    if env.build in _relay_ready:
+        return
+    r = subprocess.run([env.wine_run, "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude",
+                        "/t", "REG_SZ", "/d", RELAYED_FUNCTIONS, "/f"],
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    check(r.returncode == 0, "cannot restrict the relay trace: %s" % r.stderr.decode(errors="replace"))
+    _relay_ready.add(env.build)
 
 
 class Run:
     """One scenario's world: a work folder, a server, a driver, one Quilmer.exe."""
 
     def __init__(self, env, name, temp_dir=None, extra_env=None, server_port=0, start_server=True,
-                 keep=False):
+                 keep=False, trace_message_boxes=False):
         self.env = env
         self.keep = keep
         self.work = tempfile.mkdtemp(prefix="quilmer-e2e-%s-" % name)
@@ -208,16 +251,21 @@ class Run:
         # from the Linux environment it was started with, which a child started
         # by CreateProcess inherits from its parent's start.
         self.extra_env = dict(extra_env or {})
+        self.wine_trace = None
+        if trace_message_boxes:
+            relay_message_boxes_only(env)
+            self.wine_trace = os.path.join(self.work, "wine-trace.log")
+            self.extra_env["WINEDEBUG"] = "+relay"
         self.wine_env.update(self.extra_env)
-        self.driver = Driver(env, self.wine_env)
+        self.driver = Driver(env, self.wine_env, self.wine_trace)
         self.started = None
         self.shot_count = 0
 
     # -- the program
 
-    def launch(self, temp_windows=None, exe=None, launch_env=None):
-        """Starts Quilmer.exe (or exe, a copy of it elsewhere); launch_env: more
-        variables for that process alone."""
+    def launch(self, temp_windows=None, program=None, launch_env=None):
+        """Starts Quilmer.exe (or program, with the same environment);
+        launch_env: more variables for that process alone."""
         temp_windows = temp_windows or windows_path(self.temp) + "\\"
         variables = {"TEMP": temp_windows, "TMP": temp_windows,
                      "QUILMER_STANDIN_MARKER": windows_path(self.marker),
@@ -225,7 +273,7 @@ class Run:
         variables.update(self.extra_env)
         variables.update(launch_env or {})
         self.started = time.monotonic()
-        self.driver.ask("launch", windows_path(exe or self.env.quilmer),
+        self.driver.ask("launch", windows_path(program or self.env.quilmer),
                         *["%s=%s" % kv for kv in variables.items()])
 
     def wait_exit(self, timeout=30.0):
@@ -307,6 +355,12 @@ class Run:
 
     def wait_marker(self, timeout=15.0):
         return wait_for("the stand-in setup's marker", self.marker_lines, timeout)
+
+    def message_box_calls(self):
+        """(function, flags) of every MessageBox call the program made, from
+        Wine's relay trace: what it asked for, whatever Wine then draws."""
+        with open(self.wine_trace, encoding="utf-8", errors="replace") as f:
+            return [(m.group(1), int(m.group(2), 16)) for m in map(MESSAGE_BOX_CALL.search, f) if m]
 
     def download_requests(self):
         return [r for r in self.server.requests() if DOWNLOAD_HOST in r]
@@ -401,7 +455,7 @@ def scenario_normal(env, args):
 def scenario_screen(env, args):
     """The picture on the screen: background, logo at (186, 89), the bar's fill growing."""
     with Run(env, "screen", keep=args.keep) as run:
-        run.server.route_download("/t/drip/204800/20/")
+        run.server.route_download_file(env.standin, 20)
         run.launch()
         d = run.wait_dialog_shown()
         rect = d["window"]
@@ -499,14 +553,13 @@ def scenario_other_size(env, args):
               % run.download_requests())
 
 
-DRIP_BYTES = 400 * 1024  # with 25 ms per KiB at least 10 s: the cancel cases find it running
-DRIP = "/t/drip/%d/25/" % DRIP_BYTES
+DRIP_MS = 35  # per KiB: the signed stand-in (about 300 KiB) takes 10 s, so the cancel cases find it running
 
 
 def start_dripping(run):
-    """Starts Quilmer on a slow download and returns its shown dialog, so the
-    transfer is still running when the scenario acts on it."""
-    run.server.route_download(DRIP)
+    """Starts Quilmer on a slow download of the signed stand-in and returns its
+    shown dialog, so the transfer is still running when the scenario acts on it."""
+    run.server.route_download_file(run.env.standin, DRIP_MS)
     run.launch()
     return run.wait_dialog_shown()
 
@@ -540,9 +593,10 @@ def scenario_cancel_no(env, args):
         check(os.path.getsize(run.setup_file()) == held and run.percent() == percent,
               "the transfer went on while the question was open")
         run.answer(box, IDNO)
+        with open(env.standin, "rb") as f:
+            served = f.read()
         run.wait_exit(60)
-        with open(run.setup_file(), "rb") as f:
-            check(f.read() == pattern(DRIP_BYTES), "the completed file differs from the served body")
+        expect_launched(run, served)
 
 
 def scenario_cancel_yes(env, args):
@@ -669,6 +723,56 @@ def scenario_korean(env, args):
         check(box["text"] == KO_NOT_CONNECTED, "failure text %r" % box["text"])
         run.answer(box, IDOK)
         expect_nothing_left(run)
+
+
+def reads_right(control):
+    """(right-to-left reading, right alignment) of a control, from its styles."""
+    return (bool(control["exstyle"] & WS_EX_RTLREADING),
+            (control["style"] & SS_TYPEMASK) == SS_RIGHT or bool(control["exstyle"] & WS_EX_RIGHT))
+
+
+def reading_order_scenario(name, locale, file_line, right_to_left):
+    def scenario(env, args):
+        variables = locale_env(env, locale)
+        if not variables:
+            raise Skip("no %s locale" % locale)
+        with Run(env, name, extra_env=variables, trace_message_boxes=True, keep=args.keep) as run:
+            d = start_dripping(run)
+            check(run.control_text(d, IDC_FILE_STATUS) == file_line,
+                  "file line %r: the locale did not pick the texts" % run.control_text(d, IDC_FILE_STATUS))
+            controls = {c["id"]: c for c in d["controls"]}
+            order = (right_to_left, right_to_left)
+            check(reads_right(controls[IDC_FILE_STATUS]) == order,
+                  "file line (reading right to left, aligned right) is %s, not %s"
+                  % (reads_right(controls[IDC_FILE_STATUS]), order))
+            for control in (IDC_TITLE, IDC_DESCRIPTION):  # English in every table here
+                check(reads_right(controls[control]) == (False, False),
+                      "control %d reads or aligns right" % control)
+            # Aligned right, the line ends where the percentage begins, not under it.
+            check(controls[IDC_FILE_STATUS]["rect"][2] == (404 if right_to_left else 454),
+                  "file line at %s" % controls[IDC_FILE_STATUS]["rect"])
+
+            # Both boxes of a run: the exit question (No), then the failure
+            # notice when the server goes away mid-transfer.
+            run.wait_percent(3)
+            run.driver.ask("click", d["hwnd"], IDCANCEL)
+            question = run.wait_msgbox()
+            run.server.stop()
+            run.answer(question, IDNO)
+            notice = run.wait_msgbox()
+            check([b["id"] for b in notice["buttons"]] == [IDOK], "buttons %s" % notice["buttons"])
+            run.answer(notice, IDOK)
+            run.wait_exit()
+
+            extra = MB_RTLREADING_RIGHT if right_to_left else 0
+            calls = run.message_box_calls()
+            expected = [("MessageBoxW", MB_YESNO | extra), ("MessageBoxW", MB_ICONEXCLAMATION | extra)]
+            check(calls == expected, "message boxes asked for %s, not %s"
+                  % ([(f, hex(t)) for f, t in calls], [(f, hex(t)) for f, t in expected]))
+    scenario.__name__ = "scenario_" + name
+    scenario.__doc__ = ("%s: the file line and both message boxes read %s; title and description do not."
+                        % (locale, "right to left" if right_to_left else "left to right"))
+    return scenario
 
 
 def scenario_no_table(env, args):
@@ -808,9 +912,132 @@ def scenario_planted_dlls(env, args):
         overrides = plant(env, downloads, names)
         with open(env.standin, "rb") as f:
             served = f.read()
-        run.launch(exe=os.path.join(downloads, "Quilmer.exe"), launch_env=overrides)
+        run.launch(program=os.path.join(downloads, "Quilmer.exe"), launch_env=overrides)
         expect_launched(run, served)
         check(not loaded_markers(downloads), "Quilmer.exe loaded planted %s" % loaded_markers(downloads))
+
+
+# ----------------------------------------------------------------------------------
+# Trust: nothing starts that the pinned publisher did not sign. Every attack is
+# first shown working against the unprotected control (e2e_unchecked_launcher:
+# the installer's flow without the check), then failing against Quilmer.exe.
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def unsigned_of_size(env, size):
+    """The unsigned stand-in padded to size bytes: a foreign program of exactly
+    the size the server announces (it still runs)."""
+    data = read(env.unsigned)
+    check(len(data) <= size, "the unsigned stand-in is larger than the signed one")
+    return data + b"\0" * (size - len(data))
+
+
+def expect_control_starts(env, args, name, prepare):
+    """The control: with the check bypassed, the attack prepared by
+    prepare(run) gets its program started."""
+    with Run(env, name + "-control", keep=args.keep) as run:
+        prepare(run)
+        run.launch(program=env.unchecked)
+        run.wait_exit()
+        run.wait_marker()
+
+
+def expect_refused(run):
+    """Text 137 with an exclamation mark and OK, then the end; the file is gone
+    and nothing was started."""
+    box = run.wait_msgbox()
+    check(box["caption"] == CAPTION, "caption %r" % box["caption"])
+    check(box["text"] == EN_NOT_VERIFIED, "text %r" % box["text"])
+    check([b["id"] for b in box["buttons"]] == [IDOK], "buttons %s" % box["buttons"])
+    check(not os.path.exists(run.setup_file()), "the refused file is still there while the notice shows")
+    run.answer(box, IDOK)
+    expect_nothing_left(run)
+
+
+def refused_download(name, variant, what):
+    def scenario(env, args):
+        prepare = lambda run: run.server.route_download_file(env.variant(variant) if variant else env.unsigned)
+        expect_control_starts(env, args, name, prepare)
+        with Run(env, name, keep=args.keep) as run:
+            prepare(run)
+            run.launch()
+            expect_refused(run)
+    scenario.__name__ = "scenario_" + name
+    scenario.__doc__ = "A download %s: started unprotected; Quilmer deletes it, starts nothing, shows 137." % what
+    return scenario
+
+
+def scenario_signed_download(env, args):
+    """A download signed by the pinned publisher under the trusted CA is started."""
+    with Run(env, "signed", keep=args.keep) as run:
+        run.launch()
+        expect_launched(run, read(env.standin))
+
+
+def scenario_planted_unsigned(env, args):
+    """A foreign program of the announced size planted in the temporary folder:
+    started unprotected without a download; Quilmer removes it without a word,
+    downloads afresh and starts the signed download."""
+    served = read(env.standin)
+    planted = unsigned_of_size(env, len(served))
+
+    def prepare(run):
+        with open(run.setup_file(), "wb") as f:
+            f.write(planted)
+
+    with Run(env, "planted-control", keep=args.keep) as run:
+        prepare(run)
+        run.launch(program=env.unchecked)
+        run.wait_exit()
+        run.wait_marker()
+        check(read(run.setup_file()) == planted and len(run.download_requests()) == 1,
+              "the control did not start the planted file")
+    with Run(env, "planted", keep=args.keep) as run:
+        prepare(run)
+        run.launch()
+        expect_launched(run, served)
+        check(len(run.download_requests()) == 2, "expected the size query and the download: %s"
+              % run.download_requests())
+
+
+def plant_link(run, make_link):
+    """A program of the announced size outside the temporary folder (the
+    victim) and a link to it at the setup's path."""
+    victim = os.path.join(run.work, "victim.exe")
+    with open(victim, "wb") as f:
+        f.write(unsigned_of_size(run.env, len(read(run.env.standin))))
+    make_link(victim, run.setup_file())
+    return victim, read(victim)
+
+
+def scenario_planted_hard_link(env, args):
+    """A hard link at the setup's path to a program elsewhere: the control starts
+    it; Quilmer never writes, deletes or starts it, and starts a fresh download."""
+    expect_control_starts(env, args, "hard-link", lambda run: plant_link(run, os.link))
+    with Run(env, "hard-link", keep=args.keep) as run:
+        victim, before = plant_link(run, os.link)
+        run.launch()
+        expect_launched(run, read(env.standin))
+        check(read(victim) == before, "the link's other name was written through")
+        check(os.stat(run.setup_file()).st_nlink == 1, "the setup is still linked to the victim")
+
+
+def scenario_planted_symlink(env, args):
+    """A symbolic link at the setup's path to a program elsewhere: the control
+    starts it; Quilmer neither writes, deletes nor starts it. (Wine follows Unix
+    links on every open, so there the link cannot be replaced: nothing is
+    downloaded into it and the program ends.)"""
+    expect_control_starts(env, args, "symlink", lambda run: plant_link(run, os.symlink))
+    with Run(env, "symlink", keep=args.keep) as run:
+        victim, before = plant_link(run, os.symlink)
+        run.launch()
+        run.wait_exit()
+        check(os.path.exists(victim) and read(victim) == before, "the link's target was changed or deleted")
+        time.sleep(0.3)
+        check(run.marker_lines() is None, "a program was started through the link")
 
 
 GROUPS = {
@@ -823,9 +1050,18 @@ GROUPS = {
                  failure_scenario("no-length", "/t/nolength/300000/"),
                  failure_scenario("longer-than-announced", "/t/long/1000/6000/")],
     "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
-    "locale": [scenario_korean, scenario_no_table],
+    "locale": [scenario_korean, scenario_no_table,
+               reading_order_scenario("arabic", "ar_SA", "جارٍ تنزيل Tavo_Real_Setup.exe...", True),
+               reading_order_scenario("hebrew", "he_IL", "מוריד את Tavo_Real_Setup.exe...", True),
+               reading_order_scenario("english", "en_US", EN_FILE_STATUS, False)],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
     "planting": [scenario_planted_dlls],
+    "trust": [scenario_signed_download,
+              refused_download("unsigned", None, "without a signature"),
+              refused_download("altered", "altered", "with a byte of its code changed after signing"),
+              refused_download("impostor", "impostor", "signed by another key under the same names"),
+              refused_download("untrusted-ca", "untrusted", "signed by the pinned key under an untrusted CA"),
+              scenario_planted_unsigned, scenario_planted_hard_link, scenario_planted_symlink],
 }
 
 

@@ -48,6 +48,8 @@ const IdText ENGLISH_TEXTS[] = {
     {IDS_NOT_CONNECTED, L"You are not connected to the Internet. Installation cannot proceed. "
                         L"Please check the Internet connection and try again."},
     {IDS_CONNECTION_DISRUPTED, L"Connection disrupted. Transfer cancelled."},
+    {IDS_SETUP_NOT_VERIFIED, L"The downloaded setup file could not be verified, so it was not started and has been "
+                             L"deleted. Please try again later."},
 };
 
 const IdText KOREAN_TEXTS[] = {
@@ -58,7 +60,43 @@ const IdText KOREAN_TEXTS[] = {
     {IDS_CONFIRM_EXIT, L"설치가 완료되지 않았습니다. 취소하시겠습니까?"},
     {IDS_NOT_CONNECTED, L"인터넷이 연결되어 있지 않아 설치를 계속할 수 없습니다.#인터넷 연결 후 다시 시도해 주십시오."},
     {IDS_CONNECTION_DISRUPTED, L"연결이 해제되어 전송이 중단되었습니다."},
+    {IDS_SETUP_NOT_VERIFIED, L"다운로드한 설치 파일을 확인할 수 없어 실행하지 않고 삭제했습니다. 나중에 다시 시도해 주십시오."},
 };
+
+// The texts every language shows (the address, 136, is not shown).
+const UINT SHOWN_TEXTS[] = {IDS_TITLE,         IDS_DESCRIPTION,          IDS_FILE_STATUS,       IDS_CANCEL,
+                            IDS_CONFIRM_EXIT,  IDS_NOT_CONNECTED,        IDS_CONNECTION_DISRUPTED,
+                            IDS_SETUP_NOT_VERIFIED};
+
+// Translations whose exact wording matters beyond the table's shape.
+const struct {
+    WORD wLanguage;
+    UINT nID;
+    const wchar_t* pszText;
+    const char* pszWhy;
+} EXACT_TRANSLATIONS[] = {
+    {0x040C, IDS_CONFIRM_EXIT,
+     L"L'installation n'est pas termin\u00E9e. Voulez-vous vraiment quitter l'installation\u00A0?",
+     "French (France): a no-break space before the question mark, which never wraps alone"},
+    {0x041F, IDS_NOT_CONNECTED,
+     L"\u0130nternet'e ba\u011Fl\u0131 de\u011Filsiniz. Kurulum devam edemiyor. "
+     L"L\u00FCtfen \u0130nternet ba\u011Flant\u0131n\u0131z\u0131 denetleyip yeniden deneyin.",
+     "Turkish: one spelling of \"\u0130nternet\" as a proper noun throughout"},
+};
+
+// A character of the Hebrew or Arabic scripts (their blocks and presentation forms).
+bool IsRightToLeftChar(wchar_t ch)
+{
+    return (ch >= 0x0590 && ch <= 0x08FF) || (ch >= 0xFB1D && ch <= 0xFDFF) || (ch >= 0xFE70 && ch <= 0xFEFF);
+}
+
+bool HoldsRightToLeftChar(const CString& str)
+{
+    for (int i = 0; i < str.GetLength(); ++i)
+        if (IsRightToLeftChar(str[i]))
+            return true;
+    return false;
+}
 
 const wchar_t* EnglishText(UINT nID)
 {
@@ -138,7 +176,7 @@ class EveryLanguage : public ::testing::TestWithParam<WORD>
 TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
 {
     const WORD wLanguage = GetParam();
-    for (UINT nID = IDS_TITLE; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
+    for (UINT nID : SHOWN_TEXTS) {
         SCOPED_TRACE(nID);
         const CString strText = Lookup(wLanguage, nID);
         ASSERT_FALSE(strText.IsEmpty());
@@ -159,7 +197,9 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
         EXPECT_EQ(EnglishText(IDS_DESCRIPTION), Lookup(wLanguage, IDS_DESCRIPTION));
     }
     // The other texts are translated, except where a language keeps the English.
-    for (UINT nID = IDS_FILE_STATUS; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
+    for (UINT nID : SHOWN_TEXTS) {
+        if (nID == IDS_TITLE || nID == IDS_DESCRIPTION)
+            continue;
         SCOPED_TRACE(nID);
         const bool bEnglish = IsEnglish(wLanguage) || (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage));
         EXPECT_EQ(bEnglish, Lookup(wLanguage, nID) == EnglishText(nID));
@@ -174,10 +214,25 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
     }
 
     // Nothing else of the block is filled.
-    for (UINT nID : {128u, 137u, 138u, 143u}) {
+    for (UINT nID : {128u, 138u, 143u}) {
         CString strText = L"untouched";
         EXPECT_FALSE(LoadStringByLang(wLanguage, nID, strText)) << nID;
     }
+}
+
+// The reading order follows the table's script: right to left exactly where
+// the translated texts are Hebrew or Arabic, while the English title and
+// description of those tables stay left to right.
+TEST_P(EveryLanguage, ReadsRightToLeftExactlyWhereItsTranslationsDo)
+{
+    const WORD wLanguage = GetParam();
+    for (UINT nID : SHOWN_TEXTS) {
+        if (nID == IDS_TITLE || nID == IDS_DESCRIPTION || (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage)))
+            continue;
+        EXPECT_EQ(IsRightToLeftLanguage(wLanguage) != FALSE, HoldsRightToLeftChar(Lookup(wLanguage, nID))) << nID;
+    }
+    for (UINT nID : {IDS_TITLE, IDS_DESCRIPTION})
+        EXPECT_FALSE(HoldsRightToLeftChar(Lookup(wLanguage, nID))) << nID;
 }
 
 INSTANTIATE_TEST_SUITE_P(StringTable, EveryLanguage, ::testing::ValuesIn(ALL_LANGUAGES),
@@ -200,6 +255,12 @@ TEST(StringTable, KoreanWordingIsExact)
         EXPECT_EQ(text.pszText, Lookup(KOREAN, text.nID)) << text.nID;
 }
 
+TEST(StringTable, TranslationsOfNoteAreExact)
+{
+    for (const auto& c : EXACT_TRANSLATIONS)
+        EXPECT_EQ(c.pszText, Lookup(c.wLanguage, c.nID)) << c.pszWhy;
+}
+
 // --- Looking a text up -------------------------------------------------------------
 
 TEST(LoadStringByLang, LeavesTheStringAloneWhenThereIsNoText)
@@ -211,7 +272,7 @@ TEST(LoadStringByLang, LeavesTheStringAloneWhenThereIsNoText)
     } cases[] = {
         {GERMAN_SWISS, IDS_TITLE, "no table in that language (though German has one)"},
         {KOREAN, IDS_DOWNLOAD_URL, "empty entry in a present block"},
-        {ENGLISH_US, 137, "empty entry after the last text"},
+        {ENGLISH_US, 138, "empty entry after the last text"},
         {ENGLISH_US, 5000, "no block for the ID in any language"},
         {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), IDS_TITLE, "neutral language is not a wildcard"},
         {ENGLISH_US, 0x10000 + IDS_TITLE, "IDs are 16-bit"},
@@ -295,6 +356,28 @@ TEST(GetLocalizedString, UnknownLanguageGetsEmptyTextsButTheAddressIsFound)
     for (UINT nID = 128; nID <= 143; ++nID)
         EXPECT_TRUE(GetLocalizedString(nID).IsEmpty()) << nID;
     EXPECT_EQ(QUILMER_DOWNLOAD_URL, GetDownloadURL());
+}
+
+// The reading order is decided from the very language that picks the texts.
+TEST(IsRightToLeftLanguage, FollowsTheUserLanguage)
+{
+    const struct {
+        WORD wLanguage;
+        BOOL bRightToLeft;
+        const char* pszWhy;
+    } cases[] = {
+        {0x0401, TRUE, "Arabic (Saudi Arabia)"},
+        {0x040D, TRUE, "Hebrew"},
+        {ENGLISH_US, FALSE, "English"},
+        {KOREAN, FALSE, "Korean"},
+        {0x0C01, FALSE, "Arabic (Egypt): no table, empty texts"},
+        {GERMAN_SWISS, FALSE, "no table"},
+    };
+    for (const auto& c : cases) {
+        ThreadLocale locale(c.wLanguage);
+        EXPECT_EQ(c.wLanguage, GetUserLanguage()) << c.pszWhy;
+        EXPECT_EQ(c.bRightToLeft, IsRightToLeftLanguage(GetUserLanguage())) << c.pszWhy;
+    }
 }
 
 TEST(GetDownloadURL, IsTheUkTextWithItsSingleTrailingSpace)
