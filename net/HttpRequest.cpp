@@ -82,6 +82,16 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
         return FALSE;
     }
 
+    // An https address asks for TLS. WinINet then checks the server's
+    // certificate and fails the send on any fault in it; no flag here waives
+    // a check. Redirects are not followed at all, so none can lead from the
+    // secure address to a plain one: a 3xx answer fails like any status but 200.
+    DWORD dwFlags = kFlags;
+    if (dwService == AFX_INET_SERVICE_HTTPS) {
+        dwService = INTERNET_SERVICE_HTTP;
+        dwFlags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    }
+
     // Built in locals and kept only once the whole sequence has succeeded:
     // on any failure the holders close what was opened, newest first.
     UniqueHInternet hSession(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -97,7 +107,7 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
     }
     const wchar_t* acceptTypes[] = {L"*/*", nullptr};
     UniqueHInternet hRequest(
-        ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr, acceptTypes, kFlags, 0));
+        ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr, acceptTypes, dwFlags, 0));
     if (!hRequest) {
         DebugLine(L"HttpOpenRequest error \r\n");
         return FALSE;

@@ -1,5 +1,6 @@
 #pragma once
-// One plain-HTTP GET over WinINet: the address parsed, a session, a
+// One HTTP GET over WinINet (plain, or over TLS for an https address): the
+// address parsed, a session, a
 // connection and a request opened, the request sent after a short wait, and
 // the status read. The downloader and the download benchmark both use it, so
 // they ask WinINet for exactly the same thing.
@@ -14,7 +15,9 @@ class CHttpRequest
 {
 public:
     // The request's flags, in one place: a GET that neither reads nor writes
-    // the cache, on a connection kept open.
+    // the cache, on a connection kept open. An https address adds
+    // INTERNET_FLAG_SECURE and INTERNET_FLAG_NO_AUTO_REDIRECT, and nothing that
+    // would let a certificate error pass.
     static constexpr DWORD kFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
     // 100 ms between opening and sending the request, as the downloader has
     // always waited.

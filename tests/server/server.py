@@ -10,6 +10,10 @@ Command line::
 
     server.py --port-file F [--log F] [--port N] [--serve HOST/PATH=FILE ...]
 
+With ``--tls-cert``/``--tls-key`` a ``CONNECT`` through the proxy gets a
+tunnel in which the server ends TLS with that certificate and answers the
+requests inside like any other.
+
 ``--port-file`` receives the port once the socket listens (written whole, by a
 rename).  ``--log`` receives every request's head as it arrives.  ``--serve``
 (repeatable) answers ``http://HOST/PATH`` with the bytes of a local file.
@@ -35,6 +39,7 @@ Behaviour paths (anything may follow the listed segments, e.g. a file name)::
                              (percent-encoded; may be empty), n bytes, close
     /t/chunked/<n>/...       200 without Content-Length, n bytes in chunked
                              transfer coding
+    /t/redirect/...?to=URL   302 to URL (percent-encoded)
     /t/drip/<n>/<ms>/...     200, Content-Length n, sent in 1024-byte pieces
                              with a pause of ms milliseconds before each piece
     /t/delay/<ms>/[<n>/]...  wait ms before the response head, then as /t/ok/n
@@ -71,6 +76,7 @@ import argparse
 import os
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -149,6 +155,28 @@ class Handler(BaseHTTPRequestHandler):
         self._dispatch(host, obj)
 
     do_HEAD = do_GET
+
+    def do_CONNECT(self):
+        """A tunnel through the proxy: with --tls-cert, TLS is ended here with
+        that certificate and the requests inside are answered like any other
+        (logged as "TLS <request line>"); without it, 405."""
+        self.state.record(self.requestline + "\n")
+        tls = getattr(self.server, "tls", None)
+        if tls is None:
+            self._send_text(405, "no TLS here\n")
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        self.close_connection = True
+        try:
+            conn = tls.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            return  # the client refused the certificate
+        try:
+            TunnelHandler(conn, self.client_address, self.server)
+        except (ssl.SSLError, OSError):
+            pass
 
     # ----- answers
 
@@ -302,6 +330,9 @@ class Handler(BaseHTTPRequestHandler):
                         piece = pattern_bytes(off, min(4096, n - off))
                         self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
                     self.wfile.write(b"0\r\n\r\n")
+            elif name == "redirect":
+                query = dict(urllib.parse.parse_qsl(obj.partition("?")[2]))
+                self._send_text(302, "moved\n", (("Location", query.get("to", "/")),))
             elif name == "drip":
                 n, ms = num(0), num(1)
                 self._send_head(200, n)
@@ -364,6 +395,18 @@ class Handler(BaseHTTPRequestHandler):
             self._send_text(404, "unknown control request %s\n" % parts.path)
 
 
+class TunnelHandler(Handler):
+    """Requests that arrived inside a TLS tunnel."""
+
+    def do_GET(self):
+        host, obj = self._target()
+        head = ["TLS " + self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()]
+        self.state.record("\n".join(head) + "\n")
+        self._dispatch(host, obj)
+
+    do_HEAD = do_GET
+
+
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -385,6 +428,8 @@ def main(argv=None):
     ap.add_argument("--log")
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--serve", action="append", type=parse_serve, default=[])
+    ap.add_argument("--tls-cert", help="PEM chain (leaf first) that CONNECT tunnels end TLS with")
+    ap.add_argument("--tls-key", help="the leaf's PEM key")
     opts = ap.parse_args(argv)
 
     Handler.state = State(opts.log)
@@ -392,6 +437,10 @@ def main(argv=None):
         Handler.state.routes[key] = route
 
     server = Server(("127.0.0.1", opts.port), Handler)
+    server.tls = None
+    if opts.tls_cert:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(opts.tls_cert, opts.tls_key)
     tmp = opts.port_file + ".tmp"
     with open(tmp, "w") as f:
         f.write(str(server.server_address[1]))
