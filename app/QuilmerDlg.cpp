@@ -14,10 +14,6 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-// Skin pictures of the dialog itself.
-constexpr UINT IDB_BACKGROUND = 146; // 475 x 286
-constexpr UINT IDB_LOGO = 145;       // 101 x 107
-
 // The Cancel button's looks: left edge, centre strip, right edge.
 struct ButtonLook
 {
@@ -25,10 +21,10 @@ struct ButtonLook
     UINT nIDLeft, nIDCentre, nIDRight;
 };
 constexpr ButtonLook BUTTON_LOOKS[] = {
-    {CZULTolpButton::LOOK_NORMAL, 133, 137, 141},
-    {CZULTolpButton::LOOK_HOVER, 134, 138, 142},
-    {CZULTolpButton::LOOK_PRESSED, 135, 139, 143},
-    {CZULTolpButton::LOOK_DISABLED, 132, 136, 140},
+    {CZULTolpButton::LOOK_NORMAL, IDB_BUTTON_NORMAL_LEFT, IDB_BUTTON_NORMAL_CENTRE, IDB_BUTTON_NORMAL_RIGHT},
+    {CZULTolpButton::LOOK_HOVER, IDB_BUTTON_HOVER_LEFT, IDB_BUTTON_HOVER_CENTRE, IDB_BUTTON_HOVER_RIGHT},
+    {CZULTolpButton::LOOK_PRESSED, IDB_BUTTON_PRESSED_LEFT, IDB_BUTTON_PRESSED_CENTRE, IDB_BUTTON_PRESSED_RIGHT},
+    {CZULTolpButton::LOOK_DISABLED, IDB_BUTTON_DISABLED_LEFT, IDB_BUTTON_DISABLED_CENTRE, IDB_BUTTON_DISABLED_RIGHT},
 };
 
 // One probe may take this long before the dialog reads its verdict; a probe

@@ -1,5 +1,7 @@
 #include "framework/File.h"
 
+#include "framework/SystemError.h"
+
 #include <cwchar>
 
 IMPLEMENT_DYNAMIC(CFileException, CException)
@@ -47,12 +49,11 @@ BOOL CFileException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnH
         *pnHelpContext = 0;
     if (!lpszError || nMaxError == 0)
         return FALSE;
-    DWORD n = 0;
-    if (m_lOsError > 0) {
-        n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(m_lOsError), 0, lpszError, nMaxError, nullptr);
-    }
-    if (n == 0)
+    // A system sentence that does not fit gives way to the generic text.
+    const CString strSystem = m_lOsError > 0 ? GetSystemErrorText(static_cast<DWORD>(m_lOsError)) : CString();
+    if (!strSystem.IsEmpty() && static_cast<UINT>(strSystem.GetLength()) < nMaxError)
+        lstrcpynW(lpszError, strSystem, static_cast<int>(nMaxError));
+    else
         std::swprintf(lpszError, nMaxError, L"A file error occurred (cause %d).", m_cause);
     return TRUE;
 }

@@ -12,6 +12,9 @@ static_assert(CHttpRequest::kFlags == 0x84400000, "GET without cache, on a kept 
 
 namespace {
 
+// The lowest status code an HTTP status line can carry.
+constexpr LONG kFirstStatus = 100;
+
 // 32 bytes: a status code or a length needs far fewer than 15 characters.
 constexpr DWORD kQueryBufferChars = 16;
 
@@ -121,8 +124,11 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
         return FALSE;
     }
 
+    // A status below 100 is no status line at all: when the server resets the
+    // connection after the request went out, Wine's WinINet may report the
+    // send as done and the status as "0", where Windows fails the send.
     LONG nStatus = 0;
-    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus)) {
+    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus) || nStatus < kFirstStatus) {
         DebugLine(L"HttpQueryInfo Failed ! \r\n");
         return FALSE;
     }

@@ -30,7 +30,7 @@ public:
     // Parse, session, connection, GET request, dwSendDelayMs wait, send,
     // status. TRUE with a 200 response open; otherwise nothing stays open
     // (a request opens fully or not at all), and Answered() says whether a
-    // status came, Status() which. Writes one diagnostic line per failed step.
+    // status came (a code of 100 or more), Status() which. Writes one diagnostic line per failed step.
     // Opening again closes what an earlier Open left open.
     BOOL Open(const CString& strURL, DWORD dwSendDelayMs = kSendDelayMs);
     BOOL Answered() const noexcept { return m_bAnswered; }

@@ -92,6 +92,23 @@ public:
     // Thrown from the next paint, then cleared.
     CRecordingException::Record* m_pThrowRecord = nullptr;
 
+    // A visible cx x cy popup, painted once.
+    bool CreateShown(int cx, int cy)
+    {
+        if (!Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, cx, cy), nullptr, 0))
+            return false;
+        UpdateWindow();
+        return true;
+    }
+    // A real paint in colour cr, done before this returns.
+    void RepaintNow(COLORREF cr)
+    {
+        m_cr = cr;
+        Invalidate();
+        UpdateWindow();
+    }
+    void Print(HDC hdc) { SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hdc), PRF_CLIENT); }
+
 protected:
     void OnPaint(HDC hdcPrint)
     {
@@ -117,7 +134,7 @@ TEST(Paint, PrintClientPaintsTheWindowIntoTheGivenDc)
     DibCanvas canvas(40, 30);
     canvas.Fill(kBlue);
 
-    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    wnd.Print(canvas.dc());
 
     EXPECT_EQ(1, wnd.m_nPaints);
     EXPECT_EQ(kGreen, canvas.At(0, 0));
@@ -132,19 +149,16 @@ TEST(Paint, PrintClientPaintsTheWindowIntoTheGivenDc)
 TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
 {
     CSolidWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 30, 20), nullptr, 0));
-    wnd.UpdateWindow();
+    ASSERT_TRUE(wnd.CreateShown(30, 20));
     DibCanvas stale(30, 20);
     stale.Fill(kBlue);
     CRecordingException::Record record;
     wnd.m_pThrowRecord = &record;
-    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(stale.dc()), PRF_CLIENT);
+    wnd.Print(stale.dc());
     ASSERT_EQ(1, record.nReports);
     EXPECT_TRUE(record.bDeleted);
 
-    wnd.m_cr = kRed;
-    wnd.Invalidate(FALSE);
-    wnd.UpdateWindow();
+    wnd.RepaintNow(kRed);
     EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE)) << "the real paint validates the window";
     EXPECT_EQ(kBlue, stale.At(5, 5)) << "the real paint went into the print's DC";
     DibCanvas screen(30, 20);
@@ -155,7 +169,7 @@ TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
     EXPECT_EQ(kRed, screen.At(5, 5));
 
     DibCanvas printed(30, 20);
-    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+    wnd.Print(printed.dc());
     EXPECT_EQ(kRed, printed.At(5, 5));
     EXPECT_EQ(kBlue, stale.At(5, 5));
 }
@@ -163,22 +177,19 @@ TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
 TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
 {
     CSolidWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 60, 40), nullptr, 0));
-    wnd.UpdateWindow();
+    ASSERT_TRUE(wnd.CreateShown(60, 40));
     DibCanvas canvas(60, 40);
     const int nPaintsBefore = wnd.m_nPaints;
 
     for (int i = 0; i < 50; ++i) {
         SCOPED_TRACE(i);
-        wnd.m_cr = (i % 2) ? kRed : kGreen;
-        wnd.Invalidate();
-        wnd.UpdateWindow();
+        wnd.RepaintNow((i % 2) ? kRed : kGreen);
         EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
         ASSERT_NE(nullptr, wnd.m_hdcLastBuffer);
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hdcLastBuffer));
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hLastBufferBitmap));
         wnd.m_hdcLastBuffer = nullptr;
-        wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+        wnd.Print(canvas.dc());
         ASSERT_NE(nullptr, wnd.m_hdcLastBuffer);
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hdcLastBuffer));
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hLastBufferBitmap));
@@ -212,8 +223,7 @@ TEST(PaintHolders, MemoryDcSelectsItsBitmapAndReleasesBothInOrder)
 TEST(PaintHolders, PaintScopeEndsThePaintItBegan)
 {
     CSolidWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 20, 20), nullptr, 0));
-    wnd.UpdateWindow();
+    ASSERT_TRUE(wnd.CreateShown(20, 20));
     wnd.Invalidate(FALSE);
     ASSERT_TRUE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
     {
