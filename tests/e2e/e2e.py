@@ -1062,7 +1062,7 @@ def tls_control(env, run, url, mode):
     return result.returncode, result.stdout.strip()
 
 
-def expect_refused(run):
+def expect_download_failed(run):
     """Text 134, then the end; no file, nothing started."""
     box = run.wait_msgbox()
     check(box["text"] == EN_NOT_CONNECTED, "failure text %r" % box["text"])
@@ -1092,7 +1092,7 @@ def refused_certificate(name, certificate, what):
             check(rc == 0, "the control could not fetch past the certificate either: %s" % out)
             run.server.control("/reset")
             run.launch(program=env.quilmer_https)
-            expect_refused(run)
+            expect_download_failed(run)
             check(not [r for r in run.server.requests() if r.startswith("TLS ")],
                   "a request went through the tunnel: %s" % run.server.requests())
     scenario.__name__ = "scenario_https_" + name.replace("-", "_")
@@ -1113,7 +1113,7 @@ def scenario_https_redirect_to_http(env, args):
         check(rc == 0 and out.endswith("url " + target), "the control did not follow the redirect: %s" % out)
         run.server.control("/reset")
         run.launch(program=env.quilmer_https)
-        expect_refused(run)
+        expect_download_failed(run)
         check(not [r for r in run.server.requests() if plain_path in r],
               "the plain address was requested: %s" % run.server.requests())
 
