@@ -2,6 +2,7 @@
 
 #include "framework/Afx.h"
 #include "res/resource.h"
+#include "ui/SkinRun.h"
 
 #include <algorithm>
 
@@ -47,16 +48,15 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
 
     if (m_nPos <= 0 || nTrackWidth == 0 || nCentreWidth == 0)
         return;
-    m_pImgFillLeft.Draw(pGraphics, 0, 0);
-    if (m_nPos == 1)
+    if (m_nPos == 1) {
+        m_pImgFillLeft.Draw(pGraphics, 0, 0);
         return;
+    }
 
+    const SkinRun fill = {m_pImgFillLeft, m_pImgFillCentre, m_pImgFillRight};
     if (m_nPos == 100) {
         // The full bar fits the track exactly, whatever the strip's width.
-        const int nStrips = nTrackWidth - nRightWidth - nLeftWidth;
-        for (int i = 0; i < nStrips; ++i)
-            m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
-        m_pImgFillRight.Draw(pGraphics, nTrackWidth - nRightWidth, 0);
+        DrawSkinRun(pGraphics, fill, nLeftWidth, nTrackWidth - nRightWidth);
         return;
     }
 
@@ -65,7 +65,5 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
     // overflowing the conversion to int) without changing a visible pixel.
     const double fillExact = (m_nPos - 1) * step;
     const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
-    for (int i = 0; i < nFill; i += nCentreWidth)
-        m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
-    m_pImgFillRight.Draw(pGraphics, nLeftWidth + nFill, 0);
+    DrawSkinRun(pGraphics, fill, nLeftWidth, nLeftWidth + nFill, nCentreWidth);
 }
