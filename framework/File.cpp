@@ -1,7 +1,5 @@
 #include "framework/File.h"
 
-#include <cwchar>
-
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
 CFileException::CFileException(int cause, LONG lOsError, const wchar_t* pszFileName)
@@ -52,8 +50,12 @@ BOOL CFileException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnH
         n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              static_cast<DWORD>(m_lOsError), 0, lpszError, nMaxError, nullptr);
     }
-    if (n == 0)
-        std::swprintf(lpszError, nMaxError, L"A file error occurred (cause %d).", m_cause);
+    if (n == 0) {
+        // The framework's one formatter (the system's), cut to the caller's buffer.
+        CString strError;
+        strError.Format(L"A file error occurred (cause %d).", m_cause);
+        ::lstrcpynW(lpszError, strError, static_cast<int>(nMaxError));
+    }
     return TRUE;
 }
 
