@@ -12,6 +12,7 @@ bash "$src/tools/install-deps.sh"
 # The product itself: the 32-bit executable, warnings as errors.
 cmake -S "$src" -B "$build-i686" -DQUILMER_ARCH=i686 -DBUILD_TESTING=OFF -DQUILMER_WERROR=ON >/dev/null
 cmake --build "$build-i686" -j"$jobs" --target Quilmer
+echo "release Quilmer.exe: $(stat -c %s "$build-i686/Quilmer.exe") bytes (bench/size-and-speed.sh prints its sections)"
 
 # The tests, built for whatever Wine this machine can run (32-bit where the kernel allows).
 cmake -S "$src" -B "$build" -DQUILMER_WERROR=ON >/dev/null
