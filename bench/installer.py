@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""Figures of the real Quilmer.exe against its yardsticks (a benchmark: prints, judges nothing).
+
+    bench/installer.py --build <build folder> [--starts N] [--rounds N] [--megabytes M]
+
+Everything runs under the build's Wine (its prefix up, its display), against
+tests/server/server.py on 127.0.0.1 as the proxy, through the end-to-end driver
+(tests/e2e), which starts each program and watches it from inside Wine:
+
+* start-up: launch to window shown, Quilmer.exe (connectivity gate passed at once)
+  against bench/BareDialog.exe (a dialog of the same size and nothing else),
+  launches interleaved, median and best of N each, and the ratio of the medians;
+* working set: Quilmer's peak during a 64 MB download against the bare dialog's
+  peak once shown (PeakWorkingSetSize as Wine reports it);
+* end to end, M MiB (default 16): launch to exit of Quilmer.exe (start, gate,
+  window, transfer, exit) against the floor of its design (DownloadBench b: the
+  same WinINet calls, 1 KB reads, PBM_SETPOS and WM_DOWNLOAD_PROGRESS sent per
+  chunk to windows on another thread), and the downloader alone with a test
+  receiver (DownloadBench a: worker, file, messages); each also with a 1 KB
+  file, which leaves the fixed costs. Rounds interleaved; medians; the parts:
+      fixed      Quilmer(1 KB) - floor(1 KB): start-up, gate, window, exit
+      worker     (a(M) - floor(M)) per chunk: the downloader's own loop and the file
+      dialog     the rest per chunk: the dialog's handler, the painting, ...
+"""
+
+import argparse
+import copy
+import os
+import statistics
+import sys
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+import e2e  # noqa: E402
+
+URL = "http://%s%s" % (e2e.DOWNLOAD_HOST, e2e.DOWNLOAD_PATH)
+
+
+def program(env, path):
+    other = copy.copy(env)
+    other.quilmer = path
+    return other
+
+
+def start_once(env, exe, name):
+    """(ms from launch to window shown, peak working set once shown) of one launch."""
+    run = e2e.Run(program(env, exe), name)
+    try:
+        run.server.route_download("/t/drip/65536/20/")
+        run.launch()
+        dialog = run.wait_dialog_shown()
+        shown = (time.monotonic() - run.started) * 1000
+        time.sleep(0.3)
+        peak = run.driver.ask("exited", 0)["peak"]
+        if exe != env.quilmer:
+            run.driver.ask("close", dialog["hwnd"])
+        run.wait_exit(60)
+        return shown, peak
+    finally:
+        run.close()
+
+
+def timed_run(env, exe, name, size, extra=None):
+    """Seconds from launch to exit, exit code, peak working set and the file's size."""
+    run = e2e.Run(program(env, exe), name, extra_env=extra)
+    try:
+        run.server.route_download("/t/ok/%d/" % size)
+        run.launch()
+        peak = 0
+        while True:
+            reply = run.driver.ask("exited", 250)
+            peak = max(peak, reply["peak"])
+            if reply["exited"]:
+                break
+            if time.monotonic() - run.started > 1800:
+                raise e2e.Failure("%s runs for more than half an hour" % name)
+        seconds = time.monotonic() - run.started
+        got = os.path.getsize(run.setup_file()) if os.path.exists(run.setup_file()) else None
+        return seconds, reply["code"], peak, got
+    finally:
+        run.close()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--build", default=os.environ.get("QUILMER_BUILD_DIR"))
+    ap.add_argument("--starts", type=int, default=10)
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--megabytes", type=int, default=16)
+    args = ap.parse_args()
+    env = e2e.Env(args.build)
+    bare = os.path.join(env.build, "bench", "BareDialog.exe")
+    bench = os.path.join(env.build, "bench", "DownloadBench.exe")
+    for path in (bare, bench):
+        if not os.path.exists(path):
+            raise e2e.Failure("missing %s: build first" % path)
+    print("load average before: %s" % " ".join(open("/proc/loadavg").read().split()[:3]))
+
+    starts = {"quilmer": [], "bare": []}
+    peaks = {"bare": []}
+    for i in range(args.starts):
+        for who, exe in (("bare", bare), ("quilmer", env.quilmer)):
+            shown, peak = start_once(env, exe, "start-%s-%d" % (who, i))
+            starts[who].append(shown)
+            if who == "bare":
+                peaks["bare"].append(peak)
+    q, b = statistics.median(starts["quilmer"]), statistics.median(starts["bare"])
+    print("start-up, launch to window shown (median, best of %d):" % args.starts)
+    print("  Quilmer.exe     %6.0f ms  %6.0f ms" % (q, min(starts["quilmer"])))
+    print("  bare dialog     %6.0f ms  %6.0f ms" % (b, min(starts["bare"])))
+    print("  ratio           %6.2f" % (q / b))
+
+    seconds, code, peak, got = timed_run(env, env.quilmer, "ws", 64 << 20)
+    bare_peak = max(peaks["bare"])
+    print("peak working set: Quilmer.exe during a 64 MB download %.1f MB (file %s), bare dialog %.1f MB,"
+          " difference %.1f MB" % (peak / 1048576.0, "complete" if got == 64 << 20 else got,
+                                   bare_peak / 1048576.0, (peak - bare_peak) / 1048576.0))
+
+    size = args.megabytes << 20
+    times = {k: [] for k in ("q", "b", "a", "q1", "b1")}
+    e2e_peaks = {k: 0 for k in times}
+    for i in range(args.rounds):
+        for key, exe, n, extra in (("q", env.quilmer, size, None),
+                                   ("b", bench, size, {"QUILMER_BENCH_ARGS": "b " + URL}),
+                                   ("a", bench, size, None),
+                                   ("q1", env.quilmer, 1024, None),
+                                   ("b1", bench, 1024, {"QUILMER_BENCH_ARGS": "b " + URL})):
+            if key == "a":
+                target = e2e.windows_path(os.path.join("/tmp", "quilmer-bench-a-%d.bin" % os.getpid()))
+                extra = {"QUILMER_BENCH_ARGS": "a %s %s" % (URL, target)}
+            seconds, code, peak, got = timed_run(env, exe, "e2e-%s-%d" % (key, i), n, extra)
+            e2e_peaks[key] = max(e2e_peaks[key], peak)
+            if code != 0 or (exe == env.quilmer and got != n):
+                raise e2e.Failure("%s round %d: exit code %d, file %s" % (key, i, code, got))
+            times[key].append(seconds)
+    try:
+        os.remove(os.path.join("/tmp", "quilmer-bench-a-%d.bin" % os.getpid()))
+    except OSError:
+        pass
+    med = {k: statistics.median(v) for k, v in times.items()}
+    chunks = size // 1024
+    print("end to end, %d MiB, launch to exit (median of %d rounds):" % (args.megabytes, args.rounds))
+    print("  Quilmer.exe                         %7.2f s   (1 KB file: %.2f s)" % (med["q"], med["q1"]))
+    print("  floor (DownloadBench b)             %7.2f s   (1 KB file: %.2f s)" % (med["b"], med["b1"]))
+    print("  downloader alone (DownloadBench a)  %7.2f s" % med["a"])
+    print("  ratio Quilmer / floor               %7.3f" % (med["q"] / med["b"]))
+    print("  peak working sets: Quilmer.exe %.1f MB, floor %.1f MB, downloader alone %.1f MB"
+          % (e2e_peaks["q"] / 1048576.0, e2e_peaks["b"] / 1048576.0, e2e_peaks["a"] / 1048576.0))
+    fixed = med["q1"] - med["b1"]
+    worker = (med["a"] - med["b"]) / chunks * 1e6
+    total = (med["q"] - med["b"] - fixed) / chunks * 1e6
+    print("  parts beyond the floor: fixed %.2f s (start-up, gate, window, exit); per 1 KB chunk %.1f us,"
+          " of which the downloader's loop and file %.1f us, the dialog (handler, painting) %.1f us"
+          % (fixed, total, worker, total - worker))
+    print("load average after: %s" % " ".join(open("/proc/loadavg").read().split()[:3]))
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except e2e.Failure as failure:
+        print("installer.py: %s" % failure, file=sys.stderr)
+        sys.exit(1)
