@@ -40,23 +40,6 @@ HFONT CreateTahoma(int nWeight)
                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 }
 
-// The size of the file at strPath; FALSE when it cannot be read.
-BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(strPath, GetFileExInfoStandard, &data))
-        return FALSE;
-    nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return TRUE;
-}
-
-BOOL EntryExists(const CString& strPath)
-{
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle hFind(::FindFirstFileW(strPath, &data));
-    return static_cast<bool>(hFind);
-}
-
 // Does nothing: the dialog learns of the completion by WM_BINARYDOWN_COMPLETE.
 // Runs on the worker thread.
 void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
@@ -67,7 +50,8 @@ void IgnoreCompletion(CHttpMultiFileDown*, HWND, BOOL*)
 
 CQuilmerDlg::CQuilmerDlg()
     : CDialog(IDD_QUILMER_DIALOG),
-      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_bRightToLeft(IsRightToLeftLanguage(GetUserLanguage()))
 {
 }
 
@@ -115,6 +99,12 @@ BOOL CQuilmerDlg::OnInitDialog()
     CString strFileStatus = GetLocalizedString(IDS_FILE_STATUS);
     strFileStatus.Replace(L"{0}", m_strFileName);
     m_stcFileStatus.SetWindowText(strFileStatus);
+    if (m_bRightToLeft) {
+        // SS_RIGHT rather than WS_EX_RIGHT, which counts only where the
+        // system's own language reads right to left.
+        m_stcFileStatus.ModifyStyle(SS_TYPEMASK, SS_RIGHT);
+        m_stcFileStatus.ModifyStyleEx(0, WS_EX_RTLREADING);
+    }
     m_stcPercent.SetWindowText(L"0%");
     m_btnCancel.SetWindowText(GetLocalizedString(IDS_CANCEL));
 
@@ -128,7 +118,7 @@ BOOL CQuilmerDlg::OnInitDialog()
     // Without a temporary folder the path would name the root of the current
     // drive; the installer writes nowhere but the temporary folder.
     if (m_strTempPath.IsEmpty()) {
-        AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+        ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
         CDialog::OnCancel();
         return FALSE;
     }
@@ -160,7 +150,7 @@ BOOL CQuilmerDlg::PassConnectivityGate()
 
         if (g_bInternetConnected.load() != 0)
             return TRUE;
-        if (AfxMessageBox(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION, 0) == IDCANCEL)
+        if (ShowMessage(NotConnectedText(), MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDCANCEL)
             return FALSE;
     }
 }
@@ -199,10 +189,15 @@ CString CQuilmerDlg::NotConnectedText()
     return strText;
 }
 
+int CQuilmerDlg::ShowMessage(const CString& strText, UINT nType) const
+{
+    return AfxMessageBox(strText, m_bRightToLeft ? nType | MB_RTLREADING | MB_RIGHT : nType, 0);
+}
+
 void CQuilmerDlg::ReportFailureAndEnd()
 {
     m_bTransferRunning = FALSE;
-    AfxMessageBox(NotConnectedText(), MB_ICONEXCLAMATION, 0);
+    ShowMessage(NotConnectedText(), MB_ICONEXCLAMATION);
     CDialog::OnCancel();
 }
 
@@ -212,7 +207,7 @@ void CQuilmerDlg::OnBnClickedCancel()
 {
     // The transfer holds still (reads nothing) while the user decides.
     m_downloader.m_bPause = TRUE;
-    if (AfxMessageBox(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO, 0) == IDNO) {
+    if (ShowMessage(GetLocalizedString(IDS_CONFIRM_EXIT), MB_YESNO) == IDNO) {
         m_downloader.m_bPause = FALSE;
         return;
     }
@@ -328,7 +323,8 @@ void CQuilmerDlg::OnSize(UINT, int, int)
         return;
     CRect rcClient;
     GetClientRect(&rcClient);
-    const DialogLayout layout = ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()));
+    const DialogLayout layout =
+        ComputeDialogLayout(rcClient.Width(), static_cast<int>(m_pImgLogo.GetHeight()), m_bRightToLeft);
     m_stcTitle.MoveWindow(&layout.rcTitle, TRUE);
     m_stcDescription.MoveWindow(&layout.rcDescription, TRUE);
     m_stcFileStatus.MoveWindow(&layout.rcFileStatus, TRUE);

@@ -98,6 +98,12 @@ protected:
     // transfer ended: a confirmed Cancel then waits for WM_BINARYDOWN_CANCEL;
     // otherwise nothing would ever report, and Cancel ends the dialog itself.
     BOOL m_bTransferRunning = FALSE;
+    // The user's texts read from right to left (Arabic, Hebrew): decided once,
+    // from the language that picks them. The file line and every message box
+    // with one of those texts then read and align right; the title and the
+    // description (English in those tables) do not, and the layout is not
+    // mirrored.
+    const BOOL m_bRightToLeft;
 
 private:
     // The connectivity gate: probes until the Internet is reachable (TRUE) or
@@ -112,5 +118,8 @@ private:
     void ReportFailureAndEnd();
     // Text 134 with its "#" turned into line breaks.
     static CString NotConnectedText();
+    // A message box with one of the user's texts, read and aligned right when
+    // they read from right to left. Returns the button pressed.
+    int ShowMessage(const CString& strText, UINT nType) const;
     void Compose(PaintBuffer& buffer) const;
 };

@@ -34,6 +34,22 @@ CString JoinFolderAndFile(const CString& strFolder, const CString& strFileName)
     return TrimFolder(strFolder) + L"\\" + strFileName;
 }
 
+BOOL EntryExists(const CString& strPath)
+{
+    WIN32_FIND_DATAW data{};
+    const UniqueFindHandle hFind(::FindFirstFileW(strPath, &data));
+    return static_cast<bool>(hFind);
+}
+
+BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(strPath, GetFileExInfoStandard, &data))
+        return FALSE;
+    nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return TRUE;
+}
+
 int RunProgram(const CString& strProgramPath, DWORD& dwProcessId, int& nStatus)
 {
     STARTUPINFOW si{};

@@ -24,6 +24,14 @@ CString TrimFolder(const CString& strFolder);
 // The full path of file strFileName in folder strFolder (trimmed as above).
 CString JoinFolderAndFile(const CString& strFolder, const CString& strFileName);
 
+// TRUE when strPath names something present (a file or a folder; wildcards
+// match as FindFirstFileW matches them).
+BOOL EntryExists(const CString& strPath);
+
+// The size of the file at strPath; FALSE, with nSize untouched, when it cannot
+// be read.
+BOOL GetLocalFileSize(const CString& strPath, ULONGLONG& nSize);
+
 // Starts the program at strProgramPath with no arguments and does not wait for
 // it. The program is named twice to CreateProcessW: as the application name,
 // and quoted as the command line, so a path with spaces can never be read as

@@ -4,9 +4,8 @@
 //      its file and its messages, reporting to two windows on a thread of
 //      their own (a hidden standard progress control and a notify window whose
 //      handler only stores the percentage), as the installer dialog does;
-//   b  the floor under that design: the downloader's WinINet request (same
-//      session, connection, flags and accept types, and the same 100 ms wait
-//      before it is sent), 1024-byte reads and, per
+//   b  the floor under that design: the downloader's own request (CHttpRequest,
+//      with its 100 ms wait before it is sent), 1024-byte reads and, per
 //      chunk, PBM_SETPOS and WM_DOWNLOAD_PROGRESS sent to the same two kinds of
 //      window on another thread; nothing else, no file;
 //   c  the same request with 64 KB reads and no messages.
@@ -35,13 +34,12 @@
 #include "framework/CString.h"
 #include "framework/Exception.h"
 #include "framework/Handles.h"
-#include "framework/ParseUrl.h"
 #include "net/DownloadMessages.h"
 #include "net/HttpMultiFileDown.h"
+#include "net/HttpRequest.h"
 
 #include <windows.h>
 #include <commctrl.h>
-#include <wininet.h>
 
 #include <atomic>
 #include <cstdio>
@@ -50,11 +48,9 @@
 
 namespace {
 
-// The downloader's request flags and read size; the floor must ask WinINet for
-// exactly what the downloader asks, or the ratio compares two different things.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+// The downloader's read size; the floor reads as the downloader does, or the
+// ratio compares two different things.
 constexpr DWORD kDownloaderChunk = 1024;
-constexpr DWORD kDownloaderSendDelayMs = 100;
 constexpr DWORD kLargeChunk = 64 * 1024;
 // A 16 MB run at the floor's 1.2 MB/s takes about 14 s; this only stops a hang.
 constexpr DWORD kRunTimeoutMs = 30 * 60 * 1000;
@@ -290,56 +286,31 @@ bool RunDownloader(const wchar_t* pszUrl, const wchar_t* pszPath, Measurement& m
     return true;
 }
 
-// The downloader's request sequence without the downloader: parse, session,
-// connection, GET with the same flags and accept types, send, status 200,
-// Content-Length, then reads of nChunk bytes until the body ends. With windows
-// given, each chunk is followed by the downloader's two sent messages.
-// dwSendDelayMs: the design waits 100 ms between opening and sending the
-// request; the floor of that design waits as well, the 64 KB reference not.
+// The downloader's request without the downloader: the same CHttpRequest,
+// then reads of nChunk bytes until the body ends. With windows given, each
+// chunk is followed by the downloader's two sent messages. dwSendDelayMs: the
+// design waits 100 ms between opening and sending the request; the floor of
+// that design waits as well, the 64 KB reference not.
 bool RunFloor(const wchar_t* pszUrl, DWORD nChunk, DWORD dwSendDelayMs, HWND hProgress, HWND hNotify,
               Measurement& m)
 {
     const LONGLONG start = Now();
-    DWORD dwService = 0;
-    CString strServer;
-    CString strObject;
-    INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
-    if (!AfxParseURL(pszUrl, dwService, strServer, strObject, nPort)) {
-        std::fprintf(stderr, "DownloadBench: the URL cannot be parsed\n");
-        return false;
-    }
     ULONGLONG nAnnounced = 0;
     {
-        // Declared in opening order, so the request is closed first.
-        UniqueHInternet hSession(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        UniqueHInternet hConnect(hSession ? ::InternetConnectW(hSession.get(), strServer, nPort, nullptr, nullptr,
-                                                               dwService, 0, 0)
-                                          : nullptr);
-        const wchar_t* acceptTypes[] = {L"*/*", nullptr};
-        UniqueHInternet hRequest(hConnect ? ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr,
-                                                               acceptTypes, kRequestFlags, 0)
-                                          : nullptr);
-        if (hRequest && dwSendDelayMs)
-            ::Sleep(dwSendDelayMs);
-        if (!hRequest || !::HttpSendRequestW(hRequest.get(), nullptr, 0, nullptr, 0)) {
-            std::fprintf(stderr, "DownloadBench: the request failed (error %lu)\n", ::GetLastError());
+        CHttpRequest request;
+        if (!request.Open(pszUrl, dwSendDelayMs)) {
+            std::fprintf(stderr, "DownloadBench: the request failed (status %ld, error %lu)\n", request.Status(),
+                         ::GetLastError());
             return false;
         }
-        wchar_t szValue[16];
-        DWORD cbValue = sizeof szValue;
-        if (!::HttpQueryInfoW(hRequest.get(), HTTP_QUERY_STATUS_CODE, szValue, &cbValue, nullptr) ||
-            std::wcstol(szValue, nullptr, 10) != HTTP_STATUS_OK) {
-            std::fprintf(stderr, "DownloadBench: the status is not 200\n");
-            return false;
-        }
-        cbValue = sizeof szValue;
-        if (::HttpQueryInfoW(hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szValue, &cbValue, nullptr))
-            nAnnounced = std::wcstoull(szValue, nullptr, 10);
+        LONG nLength = 0;
+        if (request.QueryContentLength(nLength) && nLength > 0)
+            nAnnounced = static_cast<ULONGLONG>(nLength);
 
         std::vector<BYTE> buffer(nChunk);
         for (;;) {
             DWORD dwRead = 0;
-            if (!::InternetReadFile(hRequest.get(), buffer.data(), nChunk, &dwRead)) {
+            if (!request.Read(buffer.data(), nChunk, dwRead)) {
                 std::fprintf(stderr, "DownloadBench: a read failed (error %lu)\n", ::GetLastError());
                 return false;
             }
@@ -406,7 +377,7 @@ int wmain(int argc, wchar_t** argv)
             std::fprintf(stderr, "DownloadBench: the receiving windows could not be created\n");
             return 1;
         }
-        ok = RunFloor(pszUrl, kDownloaderChunk, kDownloaderSendDelayMs, receiver.Progress(), receiver.Notify(), m);
+        ok = RunFloor(pszUrl, kDownloaderChunk, CHttpRequest::kSendDelayMs, receiver.Progress(), receiver.Notify(), m);
         m.dReceiverCpu = receiver.CpuSeconds();
         break;
     }

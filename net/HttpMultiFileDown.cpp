@@ -2,14 +2,11 @@
 
 #include "framework/Afx.h"
 #include "framework/File.h"
-#include "framework/ParseUrl.h"
 #include "net/Diagnostics.h"
 
 #include <commctrl.h>
 #include <wininet.h>
 
-#include <climits>
-#include <cwchar>
 #include <exception>
 #include <memory>
 
@@ -17,34 +14,8 @@ IMPLEMENT_DYNAMIC(CHttpMultiFileDown, CThread)
 
 namespace {
 
-// 32 bytes: a status code or a length needs far fewer than 15 characters.
-constexpr DWORD kQueryBufferChars = 16;
 constexpr DWORD kChunkBytes = 1024;
 constexpr DWORD kPauseSleepMs = 500;
-// The request is sent this long after it has been opened.
-constexpr DWORD kSendDelayMs = 100;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
-static_assert(kRequestFlags == 0x84400000, "GET without cache, on a kept connection");
-
-// A response header as a signed 32-bit decimal number; values beyond the range
-// read as its ends, text that is no number as 0.
-LONG ParseInt32(const wchar_t* psz)
-{
-    const long long value = std::wcstoll(psz, nullptr, 10);
-    if (value > LONG_MAX)
-        return LONG_MAX;
-    if (value < LONG_MIN)
-        return LONG_MIN;
-    return static_cast<LONG>(value);
-}
-
-// One response value as text; FALSE when the response does not carry it.
-BOOL QueryHeader(HINTERNET hRequest, DWORD dwInfoLevel, wchar_t (&szValue)[kQueryBufferChars])
-{
-    DWORD cbValue = sizeof szValue;
-    szValue[0] = L'\0';
-    return ::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr);
-}
 
 // (received × 100) ÷ announced, rounded down; 0 while no length is known, so a
 // response without a usable Content-Length never divides by zero.
@@ -72,13 +43,6 @@ CHttpMultiFileDown::~CHttpMultiFileDown()
     // other thread can reach the list any more.
     while (!m_listDownFiles.IsEmpty())
         delete m_listDownFiles.RemoveHead();
-}
-
-void CHttpMultiFileDown::Request::Close() noexcept
-{
-    hRequest.reset();
-    hConnect.reset();
-    hSession.reset();
 }
 
 void CHttpMultiFileDown::DeleteJobs() noexcept
@@ -134,81 +98,25 @@ BOOL CHttpMultiFileDown::GetJob(INT_PTR nIndex, CString& strURL, CString& strLoc
     return TRUE;
 }
 
-BOOL CHttpMultiFileDown::OpenRequest(const CString& strURL, Request& request)
+BOOL CHttpMultiFileDown::OpenRequest(const CString& strURL, CHttpRequest& request)
 {
-    DWORD dwService = 0;
-    CString strServer;
-    CString strObject;
-    INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
-    if (!AfxParseURL(strURL, dwService, strServer, strObject, nPort)) {
-        DebugLine(L"AfxParseURL error \r\n");
-        return FALSE;
-    }
-
-    request.hSession.reset(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!request.hSession) {
-        DebugLine(L"InternetOpen error \r\n");
-        return FALSE;
-    }
-    request.hConnect.reset(
-        ::InternetConnectW(request.hSession.get(), strServer, nPort, nullptr, nullptr, dwService, 0, 0));
-    if (!request.hConnect) {
-        DebugLine(L"InternetConnect error \r\n");
-        request.Close();
-        return FALSE;
-    }
-    const wchar_t* acceptTypes[] = {L"*/*", nullptr};
-    request.hRequest.reset(::HttpOpenRequestW(request.hConnect.get(), nullptr, strObject, nullptr, nullptr,
-                                              acceptTypes, kRequestFlags, 0));
-    if (!request.hRequest) {
-        DebugLine(L"HttpOpenRequest error \r\n");
-        request.Close();
-        return FALSE;
-    }
-
-    ::Sleep(kSendDelayMs);
-    // No Range header: a download always starts from the first byte.
-    if (!::HttpSendRequestW(request.hRequest.get(), nullptr, 0, nullptr, 0)) {
-        DebugLine(L"HttpSendRequest error ! \r\n");
-        request.Close();
-        return FALSE;
-    }
-
-    wchar_t szStatus[kQueryBufferChars];
-    if (!QueryHeader(request.hRequest.get(), HTTP_QUERY_STATUS_CODE, szStatus)) {
-        DebugLine(L"HttpQueryInfo Failed ! \r\n");
-        request.Close();
-        return FALSE;
-    }
-    const LONG nStatus = ParseInt32(szStatus);
-    if (nStatus == HTTP_STATUS_PROXY_AUTH_REQ || nStatus == HTTP_STATUS_DENIED) {
-        // No credentials are offered and nothing is retried.
-        m_nHttpStatus = nStatus;
-        DebugLine(L"HTTP_STATUS_PROXY_AUTH_REQ Failed ! \r\n");
-        request.Close();
-        return FALSE;
-    }
-    if (nStatus != HTTP_STATUS_OK) {
-        m_nHttpStatus = nStatus;
-        request.Close();
-        return FALSE;
-    }
-    return TRUE;
+    if (request.Open(strURL))
+        return TRUE;
+    if (request.Answered())
+        m_nHttpStatus = request.Status();
+    return FALSE;
 }
 
 ULONGLONG CHttpMultiFileDown::GetRemoteFileSize(const CString& strURL)
 {
     if (strURL.IsEmpty())
         return 0;
+    // The caller's thread: nothing thrown here reaches it.
     try {
-        Request request;
-        if (!OpenRequest(strURL, request))
+        CHttpRequest request;
+        LONG nLength = 0;
+        if (!OpenRequest(strURL, request) || !request.QueryContentLength(nLength))
             return 0;
-        wchar_t szLength[kQueryBufferChars];
-        if (!QueryHeader(request.hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szLength))
-            return 0;
-        const LONG nLength = ParseInt32(szLength);
-        DebugLineFormat(L"%d bytes \r\n", static_cast<int>(nLength));
         // The body is never read: closing the request drops it.
         request.Close();
         return static_cast<ULONGLONG>(static_cast<LONGLONG>(nLength));
@@ -225,80 +133,82 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
         return FALSE;
     DebugLine(L"In HTTPDown2 , Start ! \r\n");
 
-    Request request;
+    // On an exception the holders close the file and the request; the file stays.
+    CHttpRequest request;
     CFile file;
-    try {
-        if (!OpenRequest(strURL, request))
-            return FALSE;
+    if (!OpenRequest(strURL, request))
+        return FALSE;
+    LONG nAnnounced = 0;
+    request.QueryContentLength(nAnnounced);
 
-        LONG nAnnounced = 0;
-        wchar_t szLength[kQueryBufferChars];
-        if (QueryHeader(request.hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szLength)) {
-            nAnnounced = ParseInt32(szLength);
-            DebugLineFormat(L"%d bytes \r\n", static_cast<int>(nAnnounced));
-        }
+    // The cancel and pause flags are deliberately not cleared here: a cancel
+    // (or pause) that the dialog set while the request was being opened must
+    // still take effect. AddDownFile gives every batch fresh flags.
 
-        // The cancel and pause flags are deliberately not cleared here: a cancel
-        // (or pause) that the dialog set while the request was being opened must
-        // still take effect. AddDownFile gives every batch fresh flags.
+    // Not tested here: when the file did not open, the first write fails.
+    file.Open(strLocalPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+    ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_START, 0, 0);
+    m_nReceivedBytes = 0;
 
-        // Not tested here: when the file did not open, the first write fails.
-        file.Open(strLocalPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
-        ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_START, 0, 0);
-        m_nReceivedBytes = 0;
-
-        BYTE buffer[kChunkBytes];
-        for (;;) {
-            if (m_bPause) {
-                // Holds the connection open without reading.
-                ::Sleep(kPauseSleepMs);
-            } else {
-                DWORD dwRead = 0;
-                if (!::InternetReadFile(request.hRequest.get(), buffer, kChunkBytes, &dwRead)) {
-                    DebugLine(L"Failed in call to InternetReadFile, Error: \n");
-                    break;
-                }
-                if (dwRead == 0)
-                    break;
-                if (m_bCancel)
-                    break;
-                try {
-                    file.Write(buffer, dwRead);
-                } catch (CFileException* e) {
-                    e->Delete();
-                    DebugLine(L"An exception occured while writing to the download file \n");
-                    file.Abort();
-                    // Reported as a cancel: the incomplete file is removed below.
-                    m_bCancel = TRUE;
-                }
-                m_nReceivedBytes += dwRead;
-                const UINT nPercent = Percentage(m_nReceivedBytes, nAnnounced);
-                ::SendMessageW(hProgressWnd, PBM_SETPOS, nPercent, 0);
-                ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_PROGRESS, nPercent, 0);
+    BYTE buffer[kChunkBytes];
+    for (;;) {
+        if (m_bPause) {
+            // Holds the connection open without reading.
+            ::Sleep(kPauseSleepMs);
+        } else {
+            DWORD dwRead = 0;
+            if (!request.Read(buffer, kChunkBytes, dwRead)) {
+                DebugLine(L"Failed in call to InternetReadFile, Error: \n");
+                break;
             }
+            if (dwRead == 0)
+                break;
             if (m_bCancel)
                 break;
+            try {
+                file.Write(buffer, dwRead);
+            } catch (CFileException* e) {
+                e->Delete();
+                DebugLine(L"An exception occured while writing to the download file \n");
+                file.Abort();
+                // Reported as a cancel: the incomplete file is removed below.
+                m_bCancel = TRUE;
+            }
+            m_nReceivedBytes += dwRead;
+            const UINT nPercent = Percentage(m_nReceivedBytes, nAnnounced);
+            ::SendMessageW(hProgressWnd, PBM_SETPOS, nPercent, 0);
+            ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_PROGRESS, nPercent, 0);
         }
-
-        file.Close();
-        request.Close();
-
-        // A file whose length is not the announced one is never left behind.
-        if (!file.Open(strLocalPath, CFile::modeRead | CFile::typeBinary))
-            return FALSE;
-        const ULONGLONG nLength = file.GetLength();
-        file.Close();
-        if (nLength != static_cast<ULONGLONG>(static_cast<LONGLONG>(nAnnounced))) {
-            ::DeleteFileW(strLocalPath);
-            return FALSE;
-        }
-        return m_bCancel ? FALSE : TRUE;
-    } catch (CException* e) {
-        e->Delete();
-    } catch (const std::exception&) {
+        if (m_bCancel)
+            break;
     }
-    // The holders close the file and the Internet handles; the file stays.
-    return FALSE;
+
+    file.Close();
+    request.Close();
+
+    // A file whose length is not the announced one is never left behind.
+    if (!file.Open(strLocalPath, CFile::modeRead | CFile::typeBinary))
+        return FALSE;
+    const ULONGLONG nLength = file.GetLength();
+    file.Close();
+    if (nLength != static_cast<ULONGLONG>(static_cast<LONGLONG>(nAnnounced))) {
+        ::DeleteFileW(strLocalPath);
+        return FALSE;
+    }
+    return m_bCancel ? FALSE : TRUE;
+}
+
+CHttpMultiFileDown::JobChoice CHttpMultiFileDown::NextJob(INT_PTR nIndex, INT_PTR nJobs, CString& strURL,
+                                                          CString& strLocalPath)
+{
+    const BOOL bHaveJob = GetJob(nIndex, strURL, strLocalPath);
+    const BOOL bCancel = m_bCancel;
+    if (bHaveJob)
+        return bCancel ? JobChoice::Cancelled : JobChoice::Job;
+    // The list ran out: the end, unless a cancel emptied it early.
+    if (!bCancel || (nIndex > 0 && nIndex >= nJobs))
+        return JobChoice::End;
+    return JobChoice::Cancelled;
 }
 
 void CHttpMultiFileDown::ReportFailure()
@@ -336,35 +246,29 @@ DWORD CHttpMultiFileDown::DoWork()
 
         m_nRunState = THREAD_STATE_BUSY;
         const INT_PTR nJobs = GetJobCount();
-        INT_PTR nFetched = 0;
-        for (INT_PTR i = 0;; ++i) {
-            if (!bKeepRunning)
-                return 0;
+        for (INT_PTR i = 0; bKeepRunning; ++i) {
             BOOL bSucceeded = FALSE;
+            // The worker's one exception barrier: whatever a job throws makes
+            // it a failed job, reported below.
             try {
                 CString strURL;
                 CString strLocalPath;
-                const BOOL bHaveJob = GetJob(i, strURL, strLocalPath);
-                // The end of the list ends the command, unless a cancel emptied
-                // the list before its jobs were all fetched: that cancel is
-                // reported like one that stops a transfer.
-                if (!bHaveJob && (!m_bCancel || (i > 0 && i >= nJobs)))
+                const JobChoice choice = NextJob(i, nJobs, strURL, strLocalPath);
+                if (choice == JobChoice::End)
                     break;
-                // A cancel that arrived between two jobs starts no new request.
-                if (bHaveJob && !m_bCancel)
+                if (choice == JobChoice::Job)
                     bSucceeded = HTTPDown2(strLocalPath, m_hProgressWnd, strURL);
             } catch (CException* e) {
                 e->Delete();
             } catch (const std::exception&) {
             }
-            ++nFetched;
 
             if (!bSucceeded) {
                 ReportFailure();
                 return 0;
             }
             DebugLine(L"HTTPDown2 \uB2E4\uC6B4\uB85C\uB4DC \uC644\uB8CC\uB428"); // "download finished"
-            if (nFetched == nJobs) {
+            if (i + 1 == nJobs) {
                 if (m_nDownType == DOWN_TYPE_XML) {
                     ::SendMessageW(m_hNotifyWnd, WM_XMLDOWN_COMPLETE, 0, 0);
                 } else if (m_nDownType == DOWN_TYPE_BINARY) {

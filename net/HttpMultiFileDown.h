@@ -9,6 +9,7 @@
 #include "framework/Handles.h"
 #include "framework/Object.h"
 #include "net/DownloadMessages.h"
+#include "net/HttpRequest.h"
 #include "thread/Thread.h"
 
 #include <windows.h>
@@ -82,25 +83,27 @@ protected:
     // THREAD_CMD_WORK by fetching the jobs in order. Returns 0 after a failed
     // job (the thread ends) or when the completion callback says so.
     DWORD DoWork() override;
-    // Worker thread: fetches one job into strLocalPath. TRUE when the file on
-    // disk has the announced length and no cancel was asked for. A file of any
-    // other length is deleted.
+    // Worker thread: fetches one job into strLocalPath: the request's read
+    // loop, writing each chunk to the file and reporting the percentage. TRUE
+    // when the file on disk has the announced length and no cancel was asked
+    // for. A file of any other length is deleted. Throws what the file or the
+    // strings throw; DoWork catches it.
     BOOL HTTPDown2(const CString& strLocalPath, HWND hProgressWnd, const CString& strURL);
 
 private:
-    // The three handles of one request; destroyed request first, session last.
-    struct Request
+    // What the run does at position nIndex of a run that began with nJobs jobs.
+    enum class JobChoice
     {
-        UniqueHInternet hSession;
-        UniqueHInternet hConnect;
-        UniqueHInternet hRequest;
-        void Close() noexcept;
+        Job,       // fetch the job copied into strURL and strLocalPath
+        End,       // the list is done: the command ends
+        Cancelled, // a cancel came: the run reports it and ends
     };
-
-    // Parse, session, connection, GET request, 100 ms wait, send, status.
-    // TRUE with request.hRequest holding a 200 response; otherwise every handle
-    // is closed and a status other than 200 is in m_nHttpStatus.
-    BOOL OpenRequest(const CString& strURL, Request& request);
+    // Worker thread. A cancel that arrived between two jobs starts no new
+    // request; one that emptied the list before its jobs were all fetched is
+    // reported like one that stops a transfer.
+    JobChoice NextJob(INT_PTR nIndex, INT_PTR nJobs, CString& strURL, CString& strLocalPath);
+    // request.Open, keeping a status other than 200 in m_nHttpStatus.
+    BOOL OpenRequest(const CString& strURL, CHttpRequest& request);
     // Sends the one failure message of a failed job, by precedence: status 404,
     // then the kind, then the cancel flag.
     void ReportFailure();

@@ -65,13 +65,26 @@ BOOL LoadStringByLang(WORD wLanguage, UINT nID, CString& strOut)
     return TRUE;
 }
 
-CString GetLocalizedString(UINT nID)
+WORD GetUserLanguage()
 {
     // The thread locale is the user's default locale (the one chosen for formats,
     // not the display language); the program never changes it.
+    return LANGIDFROMLCID(::GetThreadLocale());
+}
+
+CString GetLocalizedString(UINT nID)
+{
     CString strText;
-    LoadStringByLang(LANGIDFROMLCID(::GetThreadLocale()), nID, strText);
+    LoadStringByLang(GetUserLanguage(), nID, strText);
     return strText;
+}
+
+BOOL IsRightToLeftLanguage(WORD wLanguage)
+{
+    // Exact identifiers, as the table lookup: another Arabic or Hebrew
+    // sublanguage has no table, so its texts are empty either way.
+    return wLanguage == MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_SAUDI_ARABIA) ||
+           wLanguage == MAKELANGID(LANG_HEBREW, SUBLANG_DEFAULT);
 }
 
 CString GetDownloadURL()

@@ -25,7 +25,7 @@ CRect Box(int x, int y, int cx, int cy)
 
 } // namespace
 
-DialogLayout ComputeDialogLayout(int nClientWidth, int nLogoHeight)
+DialogLayout ComputeDialogLayout(int nClientWidth, int nLogoHeight, BOOL bRightToLeft)
 {
     const int nTextWidth = nClientWidth - 2 * MARGIN;
     DialogLayout layout;
@@ -34,6 +34,8 @@ DialogLayout ComputeDialogLayout(int nClientWidth, int nLogoHeight)
     layout.rcFileStatus = Box(MARGIN, nLogoHeight + FILE_LINE_BELOW_LOGO, nTextWidth, LINE_HEIGHT);
     layout.rcPercent = Box(nClientWidth - PERCENT_RIGHT_GAP, nLogoHeight + FILE_LINE_BELOW_LOGO, PERCENT_WIDTH,
                            LINE_HEIGHT);
+    if (bRightToLeft)
+        layout.rcFileStatus.right = layout.rcPercent.left;
     layout.rcProgress = Box(MARGIN, nLogoHeight + PROGRESS_BELOW_LOGO, nClientWidth - PROGRESS_RIGHT_GAP,
                             PROGRESS_HEIGHT);
     layout.rcCancel = Box((nClientWidth - BUTTON_WIDTH) / 2, nLogoHeight + BUTTON_BELOW_LOGO, BUTTON_WIDTH,

@@ -21,7 +21,10 @@ struct DialogLayout
 // line, the percentage, the bar and the button stacked under the logo. In the
 // 474-pixel-wide dialog with the 107-pixel logo the button sits at
 // (199, 252), 75 x 25.
-DialogLayout ComputeDialogLayout(int nClientWidth, int nLogoHeight);
+// bRightToLeft: the file line reads right to left and is aligned right; it
+// then ends where the percentage begins, so that its text never runs under it.
+// Nothing else moves: the arrangement is not mirrored.
+DialogLayout ComputeDialogLayout(int nClientWidth, int nLogoHeight, BOOL bRightToLeft = FALSE);
 
 // Top-left corner of a picture of size szPicture centred in a client area of
 // size szClient, halves truncated toward zero: the logo (101 x 107) lands at

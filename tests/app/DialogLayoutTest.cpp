@@ -27,6 +27,21 @@ TEST(DialogLayoutTest, LowerRowsFollowTheLogoAndWidthsTheClient)
     EXPECT_EQ(layout.rcCancel, CRect(112, 145, 187, 170));
 }
 
+// A file line read from right to left is aligned right: it ends where the
+// percentage begins instead of running under it. Nothing else moves.
+TEST(DialogLayoutTest, RightToLeftFileLineStopsAtThePercentage)
+{
+    const DialogLayout leftToRight = ComputeDialogLayout(474, 107);
+    const DialogLayout rightToLeft = ComputeDialogLayout(474, 107, TRUE);
+    EXPECT_EQ(rightToLeft.rcFileStatus, CRect(20, 207, 404, 222));
+    EXPECT_EQ(rightToLeft.rcFileStatus.right, rightToLeft.rcPercent.left);
+    EXPECT_EQ(rightToLeft.rcTitle, leftToRight.rcTitle);
+    EXPECT_EQ(rightToLeft.rcDescription, leftToRight.rcDescription);
+    EXPECT_EQ(rightToLeft.rcPercent, leftToRight.rcPercent);
+    EXPECT_EQ(rightToLeft.rcProgress, leftToRight.rcProgress);
+    EXPECT_EQ(rightToLeft.rcCancel, leftToRight.rcCancel);
+}
+
 // A client narrower than the button: the halving truncates toward zero.
 TEST(DialogLayoutTest, ButtonCentringTruncatesTowardZero)
 {

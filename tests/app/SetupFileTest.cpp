@@ -75,6 +75,49 @@ TEST(GetTempFolderTest, LongFolderComesBackWhole)
     EXPECT_STREQ(GetTempFolder().GetString(), folder.c_str());
 }
 
+// ---- A file already there -------------------------------------------------------------
+
+// The size that decides whether a present setup file is reused: the whole
+// size, above 4 GB too (a sparse file costs no disk).
+TEST(LocalFileTest, ReportsPresenceAndSize)
+{
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
+    const std::wstring folder = std::wstring(temp) + L"quilmer-local-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring small = folder + L"\\small.exe";
+    const std::wstring large = folder + L"\\large.exe";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const auto make = [](const std::wstring& path, LONGLONG nSize) {
+        const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        DWORD dw = 0;
+        ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &dw, nullptr);
+        LARGE_INTEGER li;
+        li.QuadPart = nSize;
+        EXPECT_TRUE(::SetFilePointerEx(h, li, nullptr, FILE_BEGIN) && ::SetEndOfFile(h));
+        ::CloseHandle(h);
+    };
+    make(small, 5000);
+    make(large, 0x100000005LL);
+
+    ULONGLONG nSize = 7;
+    EXPECT_TRUE(EntryExists(small.c_str()));
+    EXPECT_TRUE(GetLocalFileSize(small.c_str(), nSize));
+    EXPECT_EQ(5000u, nSize);
+    EXPECT_TRUE(GetLocalFileSize(large.c_str(), nSize));
+    EXPECT_EQ(0x100000005ULL, nSize);
+    EXPECT_TRUE(EntryExists(folder.c_str()));
+
+    nSize = 7;
+    EXPECT_FALSE(EntryExists((folder + L"\\absent.exe").c_str()));
+    EXPECT_FALSE(GetLocalFileSize((folder + L"\\absent.exe").c_str(), nSize));
+    EXPECT_EQ(7u, nSize) << "a failed query leaves the size alone";
+
+    ::DeleteFileW(small.c_str());
+    ::DeleteFileW(large.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 // ---- Starting the setup ----------------------------------------------------------------
 
 // The build folder as Windows sees it (Wine's Z: drive is the Linux root).

@@ -20,6 +20,7 @@ Every wait is bounded; a scenario that times out fails.
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -43,6 +44,10 @@ IDOK, IDCANCEL, IDRETRY, IDYES, IDNO = 1, 2, 4, 6, 7
 IDC_TITLE, IDC_DESCRIPTION, IDC_PERCENT, IDC_FILE_STATUS, IDC_PROGRESS, IDC_SKIN_PROGRESS = (
     50, 51, 1000, 1450, 1500, 32343)
 VK_ESCAPE = 0x1B
+SS_TYPEMASK, SS_RIGHT = 0x1F, 0x2
+WS_EX_RIGHT, WS_EX_RTLREADING = 0x1000, 0x2000
+MB_YESNO, MB_ICONEXCLAMATION = 0x4, 0x30
+MB_RTLREADING_RIGHT = 0x00100000 | 0x00080000  # MB_RTLREADING | MB_RIGHT
 
 EN_TITLE = "Downloading Setup file"
 EN_DESCRIPTION = "Quenlor Tavo Setup file is being downloaded. Wait a minute."
@@ -145,12 +150,15 @@ class Server:
 
 
 class Driver:
-    """e2e_driver.exe under Wine: one command a line in, one JSON line out."""
+    """e2e_driver.exe under Wine: one command a line in, one JSON line out.
+    Wine's own messages (stderr, inherited by the programs it launches) go to
+    stderr_path, or nowhere."""
 
-    def __init__(self, env, wine_env):
+    def __init__(self, env, wine_env, stderr_path=None):
+        self.stderr = open(stderr_path, "w") if stderr_path else subprocess.DEVNULL
         self.proc = subprocess.Popen(
             [env.wine_run, env.driver], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL, env=wine_env, text=True, encoding="utf-8")
+            stderr=self.stderr, env=wine_env, text=True, encoding="utf-8")
 
     def ask(self, *args):
         self.proc.stdin.write("\t".join(str(a) for a in args) + "\n")
@@ -170,6 +178,8 @@ class Driver:
             self.proc.wait(10)
         except (OSError, subprocess.TimeoutExpired):
             self.proc.kill()
+        if self.stderr is not subprocess.DEVNULL:
+            self.stderr.close()
 
 
 class Env:
@@ -186,11 +196,33 @@ class Env:
                 raise Failure("missing %s: build first" % path)
 
 
+# Wine's relay trace (WINEDEBUG=+relay) of just the message box calls: the rest
+# of the program's calls would bury them and slow it down. One line a call:
+#   0024:Call user32.MessageBoxW(00010060,0061fa04 L"text",0040c000 L"Quilmer",00180030) ret=...
+RELAYED_FUNCTIONS = "user32.MessageBoxW;user32.MessageBoxA;user32.MessageBoxExW;user32.MessageBoxExA"
+_RELAY_STRING = r'[0-9a-f]+(?: L?"(?:[^"\\]|\\.)*"(?:\.\.\.)?)?'
+MESSAGE_BOX_CALL = re.compile(r'Call user32\.(MessageBox(?:Ex)?[AW])\([0-9a-f]+,%s,%s,([0-9a-f]+)[,)]'
+                              % (_RELAY_STRING, _RELAY_STRING))
+_relay_ready = set()
+
+
+def relay_message_boxes_only(env):
+    """Restricts the relay trace of the build's Wine prefix to the message box
+    calls (a value that has no effect without +relay)."""
+    if env.build in _relay_ready:
+        return
+    r = subprocess.run([env.wine_run, "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude",
+                        "/t", "REG_SZ", "/d", RELAYED_FUNCTIONS, "/f"],
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    check(r.returncode == 0, "cannot restrict the relay trace: %s" % r.stderr.decode(errors="replace"))
+    _relay_ready.add(env.build)
+
+
 class Run:
     """One scenario's world: a work folder, a server, a driver, one Quilmer.exe."""
 
     def __init__(self, env, name, temp_dir=None, extra_env=None, server_port=0, start_server=True,
-                 keep=False):
+                 keep=False, trace_message_boxes=False):
         self.env = env
         self.keep = keep
         self.work = tempfile.mkdtemp(prefix="quilmer-e2e-%s-" % name)
@@ -207,8 +239,13 @@ class Run:
         # from the Linux environment it was started with, which a child started
         # by CreateProcess inherits from its parent's start.
         self.extra_env = dict(extra_env or {})
+        self.wine_trace = None
+        if trace_message_boxes:
+            relay_message_boxes_only(env)
+            self.wine_trace = os.path.join(self.work, "wine-trace.log")
+            self.extra_env["WINEDEBUG"] = "+relay"
         self.wine_env.update(self.extra_env)
-        self.driver = Driver(env, self.wine_env)
+        self.driver = Driver(env, self.wine_env, self.wine_trace)
         self.started = None
         self.shot_count = 0
 
@@ -303,6 +340,12 @@ class Run:
 
     def wait_marker(self, timeout=15.0):
         return wait_for("the stand-in setup's marker", self.marker_lines, timeout)
+
+    def message_box_calls(self):
+        """(function, flags) of every MessageBox call the program made, from
+        Wine's relay trace: what it asked for, whatever Wine then draws."""
+        with open(self.wine_trace, encoding="utf-8", errors="replace") as f:
+            return [(m.group(1), int(m.group(2), 16)) for m in map(MESSAGE_BOX_CALL.search, f) if m]
 
     def download_requests(self):
         return [r for r in self.server.requests() if DOWNLOAD_HOST in r]
@@ -667,6 +710,56 @@ def scenario_korean(env, args):
         expect_nothing_left(run)
 
 
+def reads_right(control):
+    """(right-to-left reading, right alignment) of a control, from its styles."""
+    return (bool(control["exstyle"] & WS_EX_RTLREADING),
+            (control["style"] & SS_TYPEMASK) == SS_RIGHT or bool(control["exstyle"] & WS_EX_RIGHT))
+
+
+def reading_order_scenario(name, locale, file_line, right_to_left):
+    def scenario(env, args):
+        variables = locale_env(env, locale)
+        if not variables:
+            raise Skip("no %s locale" % locale)
+        with Run(env, name, extra_env=variables, trace_message_boxes=True, keep=args.keep) as run:
+            d = start_dripping(run)
+            check(run.control_text(d, IDC_FILE_STATUS) == file_line,
+                  "file line %r: the locale did not pick the texts" % run.control_text(d, IDC_FILE_STATUS))
+            controls = {c["id"]: c for c in d["controls"]}
+            order = (right_to_left, right_to_left)
+            check(reads_right(controls[IDC_FILE_STATUS]) == order,
+                  "file line (reading right to left, aligned right) is %s, not %s"
+                  % (reads_right(controls[IDC_FILE_STATUS]), order))
+            for control in (IDC_TITLE, IDC_DESCRIPTION):  # English in every table here
+                check(reads_right(controls[control]) == (False, False),
+                      "control %d reads or aligns right" % control)
+            # Aligned right, the line ends where the percentage begins, not under it.
+            check(controls[IDC_FILE_STATUS]["rect"][2] == (404 if right_to_left else 454),
+                  "file line at %s" % controls[IDC_FILE_STATUS]["rect"])
+
+            # Both boxes of a run: the exit question (No), then the failure
+            # notice when the server goes away mid-transfer.
+            run.wait_percent(3)
+            run.driver.ask("click", d["hwnd"], IDCANCEL)
+            question = run.wait_msgbox()
+            run.server.stop()
+            run.answer(question, IDNO)
+            notice = run.wait_msgbox()
+            check([b["id"] for b in notice["buttons"]] == [IDOK], "buttons %s" % notice["buttons"])
+            run.answer(notice, IDOK)
+            run.wait_exit()
+
+            extra = MB_RTLREADING_RIGHT if right_to_left else 0
+            calls = run.message_box_calls()
+            expected = [("MessageBoxW", MB_YESNO | extra), ("MessageBoxW", MB_ICONEXCLAMATION | extra)]
+            check(calls == expected, "message boxes asked for %s, not %s"
+                  % ([(f, hex(t)) for f, t in calls], [(f, hex(t)) for f, t in expected]))
+    scenario.__name__ = "scenario_" + name
+    scenario.__doc__ = ("%s: the file line and both message boxes read %s; title and description do not."
+                        % (locale, "right to left" if right_to_left else "left to right"))
+    return scenario
+
+
 def scenario_no_table(env, args):
     """A locale without a table (German, Switzerland): empty texts, the download still works."""
     variables = locale_env(env, "de_CH")
@@ -757,7 +850,10 @@ GROUPS = {
                  failure_scenario("status-500", "/t/500/"),
                  failure_scenario("status-404", "/t/404/")],
     "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
-    "locale": [scenario_korean, scenario_no_table],
+    "locale": [scenario_korean, scenario_no_table,
+               reading_order_scenario("arabic", "ar_SA", "جارٍ تنزيل Tavo_Real_Setup.exe...", True),
+               reading_order_scenario("hebrew", "he_IL", "מוריד את Tavo_Real_Setup.exe...", True),
+               reading_order_scenario("english", "en_US", EN_FILE_STATUS, False)],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
 }
 

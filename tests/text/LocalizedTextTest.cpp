@@ -60,6 +60,36 @@ const IdText KOREAN_TEXTS[] = {
     {IDS_CONNECTION_DISRUPTED, L"연결이 해제되어 전송이 중단되었습니다."},
 };
 
+// Translations whose exact wording matters beyond the table's shape.
+const struct {
+    WORD wLanguage;
+    UINT nID;
+    const wchar_t* pszText;
+    const char* pszWhy;
+} EXACT_TRANSLATIONS[] = {
+    {0x040C, IDS_CONFIRM_EXIT,
+     L"L'installation n'est pas termin\u00E9e. Voulez-vous vraiment quitter l'installation\u00A0?",
+     "French (France): a no-break space before the question mark, which never wraps alone"},
+    {0x041F, IDS_NOT_CONNECTED,
+     L"\u0130nternet'e ba\u011Fl\u0131 de\u011Filsiniz. Kurulum devam edemiyor. "
+     L"L\u00FCtfen \u0130nternet ba\u011Flant\u0131n\u0131z\u0131 denetleyip yeniden deneyin.",
+     "Turkish: one spelling of \"\u0130nternet\" as a proper noun throughout"},
+};
+
+// A character of the Hebrew or Arabic scripts (their blocks and presentation forms).
+bool IsRightToLeftChar(wchar_t ch)
+{
+    return (ch >= 0x0590 && ch <= 0x08FF) || (ch >= 0xFB1D && ch <= 0xFDFF) || (ch >= 0xFE70 && ch <= 0xFEFF);
+}
+
+bool HoldsRightToLeftChar(const CString& str)
+{
+    for (int i = 0; i < str.GetLength(); ++i)
+        if (IsRightToLeftChar(str[i]))
+            return true;
+    return false;
+}
+
 const wchar_t* EnglishText(UINT nID)
 {
     for (const IdText& text : ENGLISH_TEXTS)
@@ -180,6 +210,21 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
     }
 }
 
+// The reading order follows the table's script: right to left exactly where
+// the translated texts are Hebrew or Arabic, while the English title and
+// description of those tables stay left to right.
+TEST_P(EveryLanguage, ReadsRightToLeftExactlyWhereItsTranslationsDo)
+{
+    const WORD wLanguage = GetParam();
+    for (UINT nID = IDS_FILE_STATUS; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
+        if (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage))
+            continue;
+        EXPECT_EQ(IsRightToLeftLanguage(wLanguage) != FALSE, HoldsRightToLeftChar(Lookup(wLanguage, nID))) << nID;
+    }
+    for (UINT nID : {IDS_TITLE, IDS_DESCRIPTION})
+        EXPECT_FALSE(HoldsRightToLeftChar(Lookup(wLanguage, nID))) << nID;
+}
+
 INSTANTIATE_TEST_SUITE_P(StringTable, EveryLanguage, ::testing::ValuesIn(ALL_LANGUAGES),
                          [](const ::testing::TestParamInfo<WORD>& info) {
                              char szName[16];
@@ -198,6 +243,12 @@ TEST(StringTable, KoreanWordingIsExact)
 {
     for (const IdText& text : KOREAN_TEXTS)
         EXPECT_EQ(text.pszText, Lookup(KOREAN, text.nID)) << text.nID;
+}
+
+TEST(StringTable, TranslationsOfNoteAreExact)
+{
+    for (const auto& c : EXACT_TRANSLATIONS)
+        EXPECT_EQ(c.pszText, Lookup(c.wLanguage, c.nID)) << c.pszWhy;
 }
 
 // --- Looking a text up -------------------------------------------------------------
@@ -295,6 +346,28 @@ TEST(GetLocalizedString, UnknownLanguageGetsEmptyTextsButTheAddressIsFound)
     for (UINT nID = 128; nID <= 143; ++nID)
         EXPECT_TRUE(GetLocalizedString(nID).IsEmpty()) << nID;
     EXPECT_EQ(QUILMER_DOWNLOAD_URL, GetDownloadURL());
+}
+
+// The reading order is decided from the very language that picks the texts.
+TEST(IsRightToLeftLanguage, FollowsTheUserLanguage)
+{
+    const struct {
+        WORD wLanguage;
+        BOOL bRightToLeft;
+        const char* pszWhy;
+    } cases[] = {
+        {0x0401, TRUE, "Arabic (Saudi Arabia)"},
+        {0x040D, TRUE, "Hebrew"},
+        {ENGLISH_US, FALSE, "English"},
+        {KOREAN, FALSE, "Korean"},
+        {0x0C01, FALSE, "Arabic (Egypt): no table, empty texts"},
+        {GERMAN_SWISS, FALSE, "no table"},
+    };
+    for (const auto& c : cases) {
+        ThreadLocale locale(c.wLanguage);
+        EXPECT_EQ(c.wLanguage, GetUserLanguage()) << c.pszWhy;
+        EXPECT_EQ(c.bRightToLeft, IsRightToLeftLanguage(GetUserLanguage())) << c.pszWhy;
+    }
 }
 
 TEST(GetDownloadURL, IsTheUkTextWithItsSingleTrailingSpace)

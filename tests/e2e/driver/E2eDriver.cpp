@@ -15,7 +15,8 @@
 //                                   -> {"found":1,"hwnd":H,"visible":0|1,
 //                                       "window":[l,t,r,b],"client":[w,h],
 //                                       "controls":[{"id","class","text",
-//                                       "rect":[l,t,r,b] (client coords),"visible"}]}
+//                                       "rect":[l,t,r,b] (client coords),"visible",
+//                                       "style","exstyle"}]}
 //   msgbox                          the launched program's visible message box
 //                                   -> {"found":1,"hwnd":H,"caption","text",
 //                                       "buttons":[{"id","text"}]}
@@ -226,7 +227,9 @@ std::string CmdDialog()
         bFirst = false;
         out += "{\"id\":" + Number(static_cast<unsigned>(::GetDlgCtrlID(h))) + ",\"class\":" + Json(ClassName(h)) +
                ",\"text\":" + Json(WindowText(h)) + ",\"rect\":" + Json(rc) +
-               ",\"visible\":" + Number(::IsWindowVisible(h) ? 1 : 0) + "}";
+               ",\"visible\":" + Number(::IsWindowVisible(h) ? 1 : 0) +
+               ",\"style\":" + Number(static_cast<DWORD>(::GetWindowLongW(h, GWL_STYLE))) +
+               ",\"exstyle\":" + Number(static_cast<DWORD>(::GetWindowLongW(h, GWL_EXSTYLE))) + "}";
     }
     return out + "]}";
 }

@@ -1,0 +1,127 @@
+#include "net/HttpRequest.h"
+
+#include "framework/Afx.h"
+#include "framework/ParseUrl.h"
+#include "net/Diagnostics.h"
+
+#include <climits>
+#include <cwchar>
+#include <utility>
+
+static_assert(CHttpRequest::kFlags == 0x84400000, "GET without cache, on a kept connection");
+
+namespace {
+
+// 32 bytes: a status code or a length needs far fewer than 15 characters.
+constexpr DWORD kQueryBufferChars = 16;
+
+// A response header as a signed 32-bit decimal number; values beyond the range
+// read as its ends, text that is no number as 0.
+LONG ParseInt32(const wchar_t* psz)
+{
+    const long long value = std::wcstoll(psz, nullptr, 10);
+    if (value > LONG_MAX)
+        return LONG_MAX;
+    if (value < LONG_MIN)
+        return LONG_MIN;
+    return static_cast<LONG>(value);
+}
+
+// One response value as a number; FALSE when the response does not carry it.
+BOOL QueryNumber(HINTERNET hRequest, DWORD dwInfoLevel, LONG& nValue)
+{
+    wchar_t szValue[kQueryBufferChars] = {};
+    DWORD cbValue = sizeof szValue;
+    if (!::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr))
+        return FALSE;
+    nValue = ParseInt32(szValue);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
+{
+    Close();
+    m_bAnswered = FALSE;
+    m_nStatus = 0;
+
+    DWORD dwService = 0;
+    CString strServer;
+    CString strObject;
+    INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
+    if (!AfxParseURL(strURL, dwService, strServer, strObject, nPort)) {
+        DebugLine(L"AfxParseURL error \r\n");
+        return FALSE;
+    }
+
+    // Built in locals and kept only once the whole sequence has succeeded:
+    // on any failure the holders close what was opened, newest first.
+    UniqueHInternet hSession(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!hSession) {
+        DebugLine(L"InternetOpen error \r\n");
+        return FALSE;
+    }
+    UniqueHInternet hConnect(
+        ::InternetConnectW(hSession.get(), strServer, nPort, nullptr, nullptr, dwService, 0, 0));
+    if (!hConnect) {
+        DebugLine(L"InternetConnect error \r\n");
+        return FALSE;
+    }
+    const wchar_t* acceptTypes[] = {L"*/*", nullptr};
+    UniqueHInternet hRequest(
+        ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr, acceptTypes, kFlags, 0));
+    if (!hRequest) {
+        DebugLine(L"HttpOpenRequest error \r\n");
+        return FALSE;
+    }
+
+    if (dwSendDelayMs)
+        ::Sleep(dwSendDelayMs);
+    // No Range header: a download always starts from the first byte.
+    if (!::HttpSendRequestW(hRequest.get(), nullptr, 0, nullptr, 0)) {
+        DebugLine(L"HttpSendRequest error ! \r\n");
+        return FALSE;
+    }
+
+    LONG nStatus = 0;
+    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus)) {
+        DebugLine(L"HttpQueryInfo Failed ! \r\n");
+        return FALSE;
+    }
+    m_bAnswered = TRUE;
+    m_nStatus = nStatus;
+    if (nStatus == HTTP_STATUS_PROXY_AUTH_REQ || nStatus == HTTP_STATUS_DENIED) {
+        // No credentials are offered and nothing is retried.
+        DebugLine(L"HTTP_STATUS_PROXY_AUTH_REQ Failed ! \r\n");
+        return FALSE;
+    }
+    if (nStatus != HTTP_STATUS_OK)
+        return FALSE;
+
+    m_hSession = std::move(hSession);
+    m_hConnect = std::move(hConnect);
+    m_hRequest = std::move(hRequest);
+    return TRUE;
+}
+
+BOOL CHttpRequest::QueryContentLength(LONG& nLength) const
+{
+    if (!m_hRequest || !QueryNumber(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, nLength))
+        return FALSE;
+    DebugLineFormat(L"%d bytes \r\n", static_cast<int>(nLength));
+    return TRUE;
+}
+
+BOOL CHttpRequest::Read(void* pBuffer, DWORD cbBuffer, DWORD& dwRead) const
+{
+    dwRead = 0;
+    return ::InternetReadFile(m_hRequest.get(), pBuffer, cbBuffer, &dwRead);
+}
+
+void CHttpRequest::Close() noexcept
+{
+    m_hRequest.reset();
+    m_hConnect.reset();
+    m_hSession.reset();
+}
