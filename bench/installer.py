@@ -11,7 +11,10 @@ tests/server/server.py on 127.0.0.1 as the proxy, through the end-to-end driver
   against bench/BareDialog.exe (a dialog of the same size and nothing else),
   launches interleaved, median and best of N each, and the ratio of the medians;
 * working set: Quilmer's peak during a 64 MB download against the bare dialog's
-  peak once shown (PeakWorkingSetSize as Wine reports it);
+  peak once shown (PeakWorkingSetSize as Wine reports it), and where the
+  difference lies: the resident pages of the Linux process that runs each, by
+  mapping (each DLL, anonymous memory) and its thread count, at Quilmer's largest
+  sample;
 * end to end, M MiB (default 16): launch to exit of Quilmer.exe (start, gate,
   window, transfer, exit) against the floor of its design (DownloadBench b: the
   same WinINet calls, 1 KB reads, PBM_SETPOS and WM_DOWNLOAD_PROGRESS sent per
@@ -37,45 +40,102 @@ import e2e  # noqa: E402
 URL = "http://%s%s" % (e2e.DOWNLOAD_HOST, e2e.DOWNLOAD_PATH)
 
 
+def linux_process(name, exclude=()):
+    """The Linux process that runs the Windows program (the largest of those
+    whose command line names it), or None."""
+    best, best_rss = None, -1
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) in exclude:
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                if name.encode() not in f.read():
+                    continue
+            rss = sum(resident_by_mapping(int(entry)).values())
+        except OSError:
+            continue
+        if rss > best_rss:
+            best, best_rss = int(entry), rss
+    return best
+
+
+def resident_by_mapping(pid):
+    """KiB resident per mapping name (a file's base name, or [anon])."""
+    sizes = {}
+    name = None
+    with open("/proc/%d/smaps" % pid) as f:
+        for line in f:
+            fields = line.split()
+            if not fields[0].endswith(":") and "-" in fields[0]:
+                name = os.path.basename(fields[5]) if len(fields) > 5 else "[anon]"
+            elif fields[0] == "Rss:":
+                sizes[name] = sizes.get(name, 0) + int(fields[1])
+    return sizes
+
+
+def snapshot(pid):
+    try:
+        return resident_by_mapping(pid), len(os.listdir("/proc/%d/task" % pid))
+    except OSError:
+        return None
+
+
 def program(env, path):
     other = copy.copy(env)
     other.quilmer = path
     return other
 
 
-def start_once(env, exe, name):
-    """(ms from launch to window shown, peak working set once shown) of one launch."""
+def start_once(env, exe, name, want_snapshot=False):
+    """(ms from launch to window shown, peak working set once shown, resident
+    snapshot or None) of one launch."""
     run = e2e.Run(program(env, exe), name)
     try:
         run.server.route_download("/t/drip/65536/20/")
+        existing = set(int(e) for e in os.listdir("/proc") if e.isdigit())
         run.launch()
         dialog = run.wait_dialog_shown()
         shown = (time.monotonic() - run.started) * 1000
         time.sleep(0.3)
         peak = run.driver.ask("exited", 0)["peak"]
+        snap = None
+        if want_snapshot:
+            pid = linux_process(os.path.basename(exe), existing)
+            snap = snapshot(pid) if pid else None
         if exe != env.quilmer:
             run.driver.ask("close", dialog["hwnd"])
         run.wait_exit(60)
-        return shown, peak
+        return shown, peak, snap
     finally:
         run.close()
 
 
-def timed_run(env, exe, name, size, extra=None):
-    """Seconds from launch to exit, exit code, peak working set and the file's size."""
+def timed_run(env, exe, name, size, extra=None, snapshots=None):
+    """Seconds from launch to exit, exit code, peak working set and the file's size;
+    with snapshots (a list), the resident snapshot of the largest sample is added."""
     run = e2e.Run(program(env, exe), name, extra_env=extra)
     try:
         run.server.route_download("/t/ok/%d/" % size)
+        existing = set(int(e) for e in os.listdir("/proc") if e.isdigit())
         run.launch()
         peak = 0
+        pid = None
+        largest = None
         while True:
             reply = run.driver.ask("exited", 250)
             peak = max(peak, reply["peak"])
+            if snapshots is not None and not reply["exited"]:
+                pid = pid or linux_process(os.path.basename(exe), existing)
+                snap = snapshot(pid) if pid else None
+                if snap and (not largest or sum(snap[0].values()) > sum(largest[0].values())):
+                    largest = snap
             if reply["exited"]:
                 break
             if time.monotonic() - run.started > 1800:
                 raise e2e.Failure("%s runs for more than half an hour" % name)
         seconds = time.monotonic() - run.started
+        if snapshots is not None and largest:
+            snapshots.append(largest)
         got = os.path.getsize(run.setup_file()) if os.path.exists(run.setup_file()) else None
         return seconds, reply["code"], peak, got
     finally:
@@ -99,24 +159,37 @@ def main():
 
     starts = {"quilmer": [], "bare": []}
     peaks = {"bare": []}
+    bare_snap = None
     for i in range(args.starts):
         for who, exe in (("bare", bare), ("quilmer", env.quilmer)):
-            shown, peak = start_once(env, exe, "start-%s-%d" % (who, i))
+            shown, peak, snap = start_once(env, exe, "start-%s-%d" % (who, i), who == "bare" and i == 0)
             starts[who].append(shown)
             if who == "bare":
                 peaks["bare"].append(peak)
+                bare_snap = bare_snap or snap
     q, b = statistics.median(starts["quilmer"]), statistics.median(starts["bare"])
     print("start-up, launch to window shown (median, best of %d):" % args.starts)
     print("  Quilmer.exe     %6.0f ms  %6.0f ms" % (q, min(starts["quilmer"])))
     print("  bare dialog     %6.0f ms  %6.0f ms" % (b, min(starts["bare"])))
     print("  ratio           %6.2f" % (q / b))
 
-    seconds, code, peak, got = timed_run(env, env.quilmer, "ws", 64 << 20)
+    snaps = []
+    seconds, code, peak, got = timed_run(env, env.quilmer, "ws", 64 << 20, snapshots=snaps)
     bare_peak = max(peaks["bare"])
     print("peak working set: Quilmer.exe during a 64 MB download %.1f MB (file %s), bare dialog %.1f MB,"
           " difference %.1f MB" % (peak / 1048576.0, "complete" if got == 64 << 20 else got,
                                    bare_peak / 1048576.0, (peak - bare_peak) / 1048576.0))
+    if snaps and bare_snap:
+        (q_maps, q_threads), (b_maps, b_threads) = snaps[0], bare_snap
+        diff = {k: q_maps.get(k, 0) - b_maps.get(k, 0) for k in set(q_maps) | set(b_maps)}
+        top = sorted(diff.items(), key=lambda kv: -kv[1])[:10]
+        print("  resident beyond the bare dialog's (Linux side): %.1f MB in all; threads %d against %d;"
+              % ((sum(q_maps.values()) - sum(b_maps.values())) / 1024.0, q_threads, b_threads))
+        print("  " + ", ".join("%s %+.2f MB" % (k, v / 1024.0) for k, v in top))
 
+    if args.rounds < 1:
+        print("load average after: %s" % " ".join(open("/proc/loadavg").read().split()[:3]))
+        return 0
     size = args.megabytes << 20
     times = {k: [] for k in ("q", "b", "a", "q1", "b1")}
     e2e_peaks = {k: 0 for k in times}
