@@ -60,8 +60,12 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
     if (m_nPos == 100) {
         // The full bar fits the track exactly, whatever the strip's width.
         const int nStrips = nTrackWidth - nRightWidth - nLeftWidth;
-        for (int i = 0; i < nStrips; ++i)
-            m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+        if (nCentreWidth == 1) {
+            DrawRun(pGraphics, nLeftWidth, nStrips);
+        } else {
+            for (int i = 0; i < nStrips; ++i)
+                m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+        }
         m_pImgFillRight.Draw(pGraphics, nTrackWidth - nRightWidth, 0);
         return;
     }
@@ -71,7 +75,60 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
     // overflowing the conversion to int) without changing a visible pixel.
     const double fillExact = (m_nPos - 1) * step;
     const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
-    for (int i = 0; i < nFill; i += nCentreWidth)
-        m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+    if (nCentreWidth == 1) {
+        DrawRun(pGraphics, nLeftWidth, nFill);
+    } else {
+        for (int i = 0; i < nFill; i += nCentreWidth)
+            m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
+    }
     m_pImgFillRight.Draw(pGraphics, nLeftWidth + nFill, 0);
+}
+
+// A strip one pixel wide, side by side with itself: the run is the strip's
+// column in every column. Should the run picture fail to be made, the strips
+// are drawn one by one, as before.
+void CCustomProgress::DrawRun(GpGraphics* pGraphics, int x, int nWidth) const
+{
+    if (nWidth <= 0)
+        return;
+    if (GpImage* pRun = FillRun(nWidth)) {
+        const int nHeight = static_cast<int>(m_pImgFillCentre.GetHeight());
+        GdipDrawImageRectRectI(pGraphics, pRun, x, 0, nWidth, nHeight, 0, 0, nWidth, nHeight, UnitPixel, nullptr,
+                               nullptr, nullptr);
+        return;
+    }
+    for (int i = 0; i < nWidth; ++i)
+        m_pImgFillCentre.Draw(pGraphics, x + i, 0);
+}
+
+GpImage* CCustomProgress::FillRun(int nWidth) const
+{
+    if (m_pImgFillRun && m_nFillRunWidth >= nWidth)
+        return m_pImgFillRun.get();
+    auto* pStrip = static_cast<GpBitmap*>(m_pImgFillCentre.get());
+    const UINT nHeight = m_pImgFillCentre.GetHeight();
+    if (!pStrip || nHeight == 0)
+        return nullptr;
+    UniqueGpImage pRun;
+    GpBitmap* pBitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(nWidth, static_cast<INT>(nHeight), 0, PixelFormat32bppARGB, nullptr, &pBitmap) != Ok)
+        return nullptr;
+    pRun.reset(pBitmap);
+    const GpRect rc(0, 0, nWidth, static_cast<INT>(nHeight));
+    BitmapData data{};
+    if (GdipBitmapLockBits(pBitmap, &rc, ImageLockModeWrite, PixelFormat32bppARGB, &data) != Ok)
+        return nullptr;
+    bool bComplete = true;
+    for (UINT y = 0; y < nHeight; ++y) {
+        ARGB argb = 0;
+        bComplete = bComplete && GdipBitmapGetPixel(pStrip, 0, static_cast<INT>(y), &argb) == Ok;
+        auto* pRow = reinterpret_cast<ARGB*>(static_cast<BYTE*>(data.Scan0) + static_cast<INT_PTR>(y) * data.Stride);
+        std::fill(pRow, pRow + nWidth, argb);
+    }
+    GdipBitmapUnlockBits(pBitmap, &data);
+    if (!bComplete)
+        return nullptr;
+    m_pImgFillRun = std::move(pRun);
+    m_nFillRunWidth = nWidth;
+    return m_pImgFillRun.get();
 }

@@ -38,8 +38,17 @@ protected:
 private:
     void Compose(PaintBuffer& buffer) const;
 
+    // The fill's run as one picture: the centre strip repeated in every column,
+    // made on first use and widened when a longer run is asked for. Drawing a
+    // part of it blends every column exactly as drawing that many one-pixel
+    // strips side by side does, in one call instead of one per pixel.
+    Gdiplus::GpImage* FillRun(int nWidth) const;
+    void DrawRun(Gdiplus::GpGraphics* pGraphics, int x, int nWidth) const;
+
     SkinImage m_pImgTrack;      // 147, 436 x 8
     SkinImage m_pImgFillLeft;   // 148, 5 x 7
     SkinImage m_pImgFillCentre; // 149, 1 x 7
     SkinImage m_pImgFillRight;  // 150, 5 x 7
+    mutable UniqueGpImage m_pImgFillRun;
+    mutable int m_nFillRunWidth = 0;
 };
