@@ -3,6 +3,7 @@
 #include "app/SetupFile.h"
 #include "framework/Afx.h"
 #include "net/ConnectionProbe.h"
+#include "net/Diagnostics.h"
 #include "res/resource.h"
 #include "text/LocalizedText.h"
 #include "thread/ThreadException.h"
@@ -13,10 +14,6 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-// Skin pictures of the dialog itself.
-constexpr UINT IDB_BACKGROUND = 146; // 475 x 286
-constexpr UINT IDB_LOGO = 145;       // 101 x 107
-
 // The Cancel button's looks: left edge, centre strip, right edge.
 struct ButtonLook
 {
@@ -24,10 +21,10 @@ struct ButtonLook
     UINT nIDLeft, nIDCentre, nIDRight;
 };
 constexpr ButtonLook BUTTON_LOOKS[] = {
-    {CZULTolpButton::LOOK_NORMAL, 133, 137, 141},
-    {CZULTolpButton::LOOK_HOVER, 134, 138, 142},
-    {CZULTolpButton::LOOK_PRESSED, 135, 139, 143},
-    {CZULTolpButton::LOOK_DISABLED, 132, 136, 140},
+    {CZULTolpButton::LOOK_NORMAL, IDB_BUTTON_NORMAL_LEFT, IDB_BUTTON_NORMAL_CENTRE, IDB_BUTTON_NORMAL_RIGHT},
+    {CZULTolpButton::LOOK_HOVER, IDB_BUTTON_HOVER_LEFT, IDB_BUTTON_HOVER_CENTRE, IDB_BUTTON_HOVER_RIGHT},
+    {CZULTolpButton::LOOK_PRESSED, IDB_BUTTON_PRESSED_LEFT, IDB_BUTTON_PRESSED_CENTRE, IDB_BUTTON_PRESSED_RIGHT},
+    {CZULTolpButton::LOOK_DISABLED, IDB_BUTTON_DISABLED_LEFT, IDB_BUTTON_DISABLED_CENTRE, IDB_BUTTON_DISABLED_RIGHT},
 };
 
 // One probe may take this long before the dialog reads its verdict; a probe
@@ -164,8 +161,18 @@ BOOL CQuilmerDlg::ReuseOrStartDownload(const CString& strLocalPath)
         const BOOL bLocalKnown = GetLocalFileSize(strLocalPath, nLocalSize);
         const ULONGLONG nRemoteSize = m_downloader.GetRemoteFileSize(GetDownloadURL());
         if (bLocalKnown && nRemoteSize != 0 && nLocalSize == nRemoteSize) {
-            PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
-            return TRUE;
+            // Anyone may have put a file of that size there: it is started
+            // only if it passes the check, and from the handle that stays
+            // held until then. The held file's own size is what counts.
+            LARGE_INTEGER heldSize{};
+            if (m_setupTrust.Verify(strLocalPath) && ::GetFileSizeEx(m_setupTrust.GetHandle(), &heldSize) &&
+                static_cast<ULONGLONG>(heldSize.QuadPart) == nRemoteSize) {
+                PostMessage(WM_BINARYDOWN_COMPLETE, 0, 0);
+                return TRUE;
+            }
+            // A stale or foreign file: removed without a word, and fetched afresh.
+            DebugLine(m_setupTrust.DescribeFailure());
+            m_setupTrust.DeleteHeld();
         }
     }
 
@@ -221,9 +228,18 @@ void CQuilmerDlg::OnBnClickedCancel()
 LRESULT CQuilmerDlg::OnBinaryDownComplete(WPARAM, LPARAM)
 {
     m_bTransferRunning = FALSE;
+    // A reused file was checked at start-up and is still held; a download is
+    // checked now. What fails is deleted, never started, and the user told.
+    if (!m_setupTrust.IsVerified() && !m_setupTrust.Verify(JoinFolderAndFile(m_strTempPath, m_strFileName))) {
+        DebugLine(m_setupTrust.DescribeFailure());
+        m_setupTrust.DeleteHeld();
+        ShowMessage(GetLocalizedString(IDS_SETUP_NOT_VERIFIED), MB_ICONEXCLAMATION);
+        CDialog::OnCancel();
+        return 0;
+    }
     DWORD dwProcessId = 0;
     int nStatus = 0;
-    RunProgram(JoinFolderAndFile(m_strTempPath, m_strFileName), dwProcessId, nStatus);
+    m_setupTrust.Launch(dwProcessId, nStatus);
     PostMessage(WM_END_DIALOG, IDOK, 0);
     return 0;
 }
@@ -276,21 +292,28 @@ LRESULT CQuilmerDlg::OnDownloadProgress(WPARAM wParam, LPARAM)
 
 // ---- Painting, layout, colours and dragging --------------------------------------
 
-void CQuilmerDlg::OnPaint()
+void CQuilmerDlg::OnPaint(HDC hdcPrint)
 {
     if (!IsIconic()) {
-        PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
         return;
     }
-    PAINTSTRUCT ps{};
-    const HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    if (hdcPrint) {
+        DrawMinimizedIcon(hdcPrint);
+        return;
+    }
+    const PaintScope paint = BeginPaintScope(m_hWnd);
+    DrawMinimizedIcon(paint.get());
+}
+
+void CQuilmerDlg::DrawMinimizedIcon(HDC hdc)
+{
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
     CRect rcClient;
     GetClientRect(&rcClient);
     const CPoint ptIcon = MinimizedIconOrigin(
         rcClient.Size(), CSize(::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)));
     ::DrawIcon(hdc, ptIcon.x, ptIcon.y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 // The button face colour shows only where a picture failed to draw; the

@@ -10,6 +10,7 @@
 // reaches the dialog only by the messages of net/DownloadMessages.h, and the
 // dialog reaches the worker only through its pause and cancel flags.
 
+#include "app/SetupTrust.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "net/HttpMultiFileDown.h"
@@ -35,7 +36,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     // Painting, layout, colours, clean-up and dragging.
-    void OnPaint();
+    void OnPaint(HDC hdcPrint);
     HCURSOR OnQueryDragIcon();
     void OnSize(UINT nType, int cx, int cy);
     void OnDestroy();
@@ -98,6 +99,9 @@ protected:
     // transfer ended: a confirmed Cancel then waits for WM_BINARYDOWN_CANCEL;
     // otherwise nothing would ever report, and Cancel ends the dialog itself.
     BOOL m_bTransferRunning = FALSE;
+    // The setup file from its check to its start: held, so it cannot change
+    // in between; verified before every start, a reused file's included.
+    CSetupTrust m_setupTrust;
     // The user's texts read from right to left (Arabic, Hebrew): decided once,
     // from the language that picks them. The file line and every message box
     // with one of those texts then read and align right; the title and the
@@ -122,4 +126,6 @@ private:
     // they read from right to left. Returns the button pressed.
     int ShowMessage(const CString& strText, UINT nType) const;
     void Compose(PaintBuffer& buffer) const;
+    // The minimised window: its icon, centred, over the icon background.
+    void DrawMinimizedIcon(HDC hdc);
 };

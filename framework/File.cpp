@@ -1,6 +1,19 @@
 #include "framework/File.h"
 
+#include "framework/SystemError.h"
+
 IMPLEMENT_DYNAMIC(CFileException, CException)
+
+namespace {
+
+CString FileErrorText(int cause)
+{
+    CString strError;
+    strError.Format(L"A file error occurred (cause %d).", cause);
+    return strError;
+}
+
+} // namespace
 
 CFileException::CFileException(int cause, LONG lOsError, const wchar_t* pszFileName)
     : m_cause(cause), m_lOsError(lOsError), m_strFileName(pszFileName)
@@ -45,17 +58,13 @@ BOOL CFileException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnH
         *pnHelpContext = 0;
     if (!lpszError || nMaxError == 0)
         return FALSE;
-    DWORD n = 0;
-    if (m_lOsError > 0) {
-        n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(m_lOsError), 0, lpszError, nMaxError, nullptr);
-    }
-    if (n == 0) {
+    // A system sentence that does not fit gives way to the generic text.
+    const CString strSystem = m_lOsError > 0 ? GetSystemErrorText(static_cast<DWORD>(m_lOsError)) : CString();
+    if (!strSystem.IsEmpty() && static_cast<UINT>(strSystem.GetLength()) < nMaxError)
+        lstrcpynW(lpszError, strSystem, static_cast<int>(nMaxError));
+    else
         // The framework's one formatter (the system's), cut to the caller's buffer.
-        CString strError;
-        strError.Format(L"A file error occurred (cause %d).", m_cause);
-        ::lstrcpynW(lpszError, strError, static_cast<int>(nMaxError));
-    }
+        lstrcpynW(lpszError, FileErrorText(m_cause), static_cast<int>(nMaxError));
     return TRUE;
 }
 

@@ -65,6 +65,8 @@ public:
     };
 
     CFile() = default;
+    // Takes over an open file handle (INVALID_HANDLE_VALUE: no file open).
+    explicit CFile(HANDLE hFile) : m_hFile(hFile) {}
     // Opens at once; throws CFileException* when the file cannot be opened.
     CFile(const wchar_t* pszFileName, UINT nOpenFlags);
     // Closes an open file; a failure to close is not reported from here.

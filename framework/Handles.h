@@ -7,24 +7,37 @@
 #include <wininet.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <bcrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
 
 #include <utility>
 
-// Traits of a handle kind: its type, the value that means "none", and how it is
-// released. INVALID_HANDLE_VALUE cannot be a template argument, hence a function.
+// The storage policy of a holder kind, wil's way: what the holder stores
+// (type), what get() answers (pointer), the stored value that means "none",
+// whether a stored value holds something, and how it is let go. Plain handle
+// kinds store the handle itself; a few kinds (a window's DC, a paint, a
+// selection) store the little state their release needs.
 template <typename T, void (*Close)(T)>
 struct NullIsInvalid
 {
     using type = T;
+    using pointer = T;
     static T invalid() noexcept { return T{}; }
+    static bool is_valid(T value) noexcept { return value != T{}; }
+    static T get(T value) noexcept { return value; }
     static void close(T value) noexcept { Close(value); }
 };
 
+// INVALID_HANDLE_VALUE cannot be a template argument, hence its own policy.
 template <void (*Close)(HANDLE)>
 struct MinusOneIsInvalid
 {
     using type = HANDLE;
+    using pointer = HANDLE;
     static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool is_valid(HANDLE value) noexcept { return value != INVALID_HANDLE_VALUE; }
+    static HANDLE get(HANDLE value) noexcept { return value; }
     static void close(HANDLE value) noexcept { Close(value); }
 };
 
@@ -33,6 +46,7 @@ class UniqueAny
 {
 public:
     using T = typename Traits::type;
+    using pointer = typename Traits::pointer;
 
     UniqueAny() noexcept = default;
     explicit UniqueAny(T value) noexcept : m_value(value) {}
@@ -48,8 +62,12 @@ public:
         return *this;
     }
 
-    T get() const noexcept { return m_value; }
-    explicit operator bool() const noexcept { return m_value != Traits::invalid(); }
+    pointer get() const noexcept { return Traits::get(m_value); }
+    // For interface pointers; not to be used on the other kinds.
+    pointer operator->() const noexcept { return get(); }
+    explicit operator bool() const noexcept { return Traits::is_valid(m_value); }
+    // The whole stored state (a paint's PAINTSTRUCT, say).
+    const T& storage() const noexcept { return m_value; }
 
     // Gives up ownership without closing.
     T release() noexcept { return std::exchange(m_value, Traits::invalid()); }
@@ -57,7 +75,7 @@ public:
     void reset(T value = Traits::invalid()) noexcept
     {
         const T old = std::exchange(m_value, value);
-        if (old != Traits::invalid())
+        if (Traits::is_valid(old))
             Traits::close(old);
     }
 
@@ -85,6 +103,25 @@ inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void DisposeGpImage(Gdiplus::GpImage* p) noexcept { Gdiplus::DllExports::GdipDisposeImage(p); }
 inline void DeleteGpGraphics(Gdiplus::GpGraphics* p) noexcept { Gdiplus::DllExports::GdipDeleteGraphics(p); }
+inline void CloseBCryptAlgorithm(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+inline void DestroyBCryptHash(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+// The state a WinVerifyTrust verification kept (WTD_STATEACTION_VERIFY) goes
+// with a second call for the same action with WTD_STATEACTION_CLOSE; only the
+// state itself is read then, so the file information is a blank one.
+inline void CloseWinTrustState(HANDLE h) noexcept
+{
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof file;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    data.hWVTStateData = h;
+    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+}
 } // namespace handles_detail
 
 using UniqueHandle     = UniqueAny<NullIsInvalid<HANDLE, handles_detail::CloseKernelHandle>>;
@@ -96,7 +133,6 @@ template <typename GdiObject>
 using UniqueGdiObject  = UniqueAny<NullIsInvalid<GdiObject, handles_detail::DeleteGdi<GdiObject>>>;
 using UniqueHBitmap    = UniqueGdiObject<HBITMAP>;
 using UniqueHFont      = UniqueGdiObject<HFONT>;
-using UniqueHBrush     = UniqueGdiObject<HBRUSH>;
 using UniqueHGlobal    = UniqueAny<NullIsInvalid<HGLOBAL, handles_detail::FreeGlobal>>;
 using UniqueHLocal     = UniqueAny<NullIsInvalid<HLOCAL, handles_detail::FreeLocal>>;
 using UniqueHIcon      = UniqueAny<NullIsInvalid<HICON, handles_detail::DestroyIconHandle>>;
@@ -104,104 +140,88 @@ using UniqueHIcon      = UniqueAny<NullIsInvalid<HICON, handles_detail::DestroyI
 using UniqueHwnd       = UniqueAny<NullIsInvalid<HWND, handles_detail::DestroyWindowHandle>>;
 using UniqueGpImage    = UniqueAny<NullIsInvalid<Gdiplus::GpImage*, handles_detail::DisposeGpImage>>;
 using UniqueGpGraphics = UniqueAny<NullIsInvalid<Gdiplus::GpGraphics*, handles_detail::DeleteGpGraphics>>;
+using UniqueBCryptAlgorithm = UniqueAny<NullIsInvalid<BCRYPT_ALG_HANDLE, handles_detail::CloseBCryptAlgorithm>>;
+using UniqueBCryptHash = UniqueAny<NullIsInvalid<BCRYPT_HASH_HANDLE, handles_detail::DestroyBCryptHash>>;
+using UniqueWinTrustState = UniqueAny<NullIsInvalid<HANDLE, handles_detail::CloseWinTrustState>>;
 
 // A COM interface pointer owned by one reference.
 template <typename Interface>
-class UniqueComPtr
+struct ComPtrPolicy
 {
-public:
-    UniqueComPtr() noexcept = default;
-    explicit UniqueComPtr(Interface* p) noexcept : m_p(p) {}
-    ~UniqueComPtr() { reset(); }
-    UniqueComPtr(const UniqueComPtr&) = delete;
-    UniqueComPtr& operator=(const UniqueComPtr&) = delete;
-    UniqueComPtr(UniqueComPtr&& other) noexcept : m_p(other.release()) {}
-    UniqueComPtr& operator=(UniqueComPtr&& other) noexcept
-    {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-
-    Interface* get() const noexcept { return m_p; }
-    Interface* operator->() const noexcept { return m_p; }
-    explicit operator bool() const noexcept { return m_p != nullptr; }
-    Interface* release() noexcept { return std::exchange(m_p, nullptr); }
-    void reset(Interface* p = nullptr) noexcept
-    {
-        if (Interface* old = std::exchange(m_p, p))
-            old->Release();
-    }
-    Interface** put() noexcept
-    {
-        reset();
-        return &m_p;
-    }
-
-private:
-    Interface* m_p = nullptr;
+    using type = Interface*;
+    using pointer = Interface*;
+    static Interface* invalid() noexcept { return nullptr; }
+    static bool is_valid(Interface* p) noexcept { return p != nullptr; }
+    static Interface* get(Interface* p) noexcept { return p; }
+    static void close(Interface* p) noexcept { p->Release(); }
 };
+template <typename Interface>
+using UniqueComPtr = UniqueAny<ComPtrPolicy<Interface>>;
 
 // A DC borrowed from a window with GetDC, given back with ReleaseDC.
-class WindowDc
+struct WindowDcPolicy
 {
-public:
-    explicit WindowDc(HWND hWnd) noexcept : m_hWnd(hWnd), m_hDC(::GetDC(hWnd)) {}
-    ~WindowDc()
+    struct type
     {
-        if (m_hDC)
-            ::ReleaseDC(m_hWnd, m_hDC);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-
-    HDC get() const noexcept { return m_hDC; }
-    explicit operator bool() const noexcept { return m_hDC != nullptr; }
-
-private:
-    HWND m_hWnd;
-    HDC m_hDC;
+        HWND hWnd;
+        HDC hDC;
+    };
+    using pointer = HDC;
+    static type invalid() noexcept { return {nullptr, nullptr}; }
+    static bool is_valid(const type& value) noexcept { return value.hDC != nullptr; }
+    static HDC get(const type& value) noexcept { return value.hDC; }
+    static void close(const type& value) noexcept { ::ReleaseDC(value.hWnd, value.hDC); }
 };
+using WindowDc = UniqueAny<WindowDcPolicy>;
+inline WindowDc GetWindowDc(HWND hWnd) noexcept
+{
+    return WindowDc({hWnd, ::GetDC(hWnd)});
+}
 
-// Selects a GDI object into a DC and puts the previous one back on scope exit,
+// The paint of one WM_PAINT: BeginPaint when made, EndPaint when let go.
+struct PaintScopePolicy
+{
+    struct type
+    {
+        HWND hWnd;
+        PAINTSTRUCT ps;
+    };
+    using pointer = HDC;
+    static type invalid() noexcept { return {nullptr, {}}; }
+    static bool is_valid(const type& value) noexcept { return value.hWnd != nullptr; }
+    static HDC get(const type& value) noexcept { return value.ps.hdc; }
+    static void close(const type& value) noexcept { ::EndPaint(value.hWnd, &value.ps); }
+};
+using PaintScope = UniqueAny<PaintScopePolicy>;
+// EndPaint follows every BeginPaint, whatever it answered, as the platform asks.
+inline PaintScope BeginPaintScope(HWND hWnd) noexcept
+{
+    PaintScopePolicy::type value{hWnd, {}};
+    ::BeginPaint(hWnd, &value.ps);
+    return PaintScope(value);
+}
+
+// A GDI object selected into a DC; letting go puts the previous object back,
 // so an object is never deleted while still selected.
-class SelectGuard
+struct SelectionPolicy
 {
-public:
-    SelectGuard(HDC hDC, HGDIOBJ hObject) noexcept
-        : m_hDC(hDC), m_hOld(hDC && hObject ? ::SelectObject(hDC, hObject) : nullptr)
+    struct type
     {
-    }
-    ~SelectGuard()
-    {
-        if (m_hOld && m_hOld != HGDI_ERROR)
-            ::SelectObject(m_hDC, m_hOld);
-    }
-    SelectGuard(const SelectGuard&) = delete;
-    SelectGuard& operator=(const SelectGuard&) = delete;
-
-private:
-    HDC m_hDC;
-    HGDIOBJ m_hOld;
+        HDC hDC;
+        HGDIOBJ hOld;
+    };
+    using pointer = HGDIOBJ; // the object that was selected before
+    static type invalid() noexcept { return {nullptr, nullptr}; }
+    static bool is_valid(const type& value) noexcept { return value.hOld && value.hOld != HGDI_ERROR; }
+    static HGDIOBJ get(const type& value) noexcept { return value.hOld; }
+    static void close(const type& value) noexcept { ::SelectObject(value.hDC, value.hOld); }
 };
-
-// The paint of one WM_PAINT: BeginPaint on construction, EndPaint on scope exit.
-class PaintScope
+using SelectGuard = UniqueAny<SelectionPolicy>;
+// Selects nothing when either handle is null.
+inline SelectGuard SelectInto(HDC hDC, HGDIOBJ hObject) noexcept
 {
-public:
-    explicit PaintScope(HWND hWnd) noexcept : m_hWnd(hWnd), m_ps{}, m_hDC(::BeginPaint(hWnd, &m_ps)) {}
-    ~PaintScope() { ::EndPaint(m_hWnd, &m_ps); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-
-    HDC get() const noexcept { return m_hDC; }
-    const PAINTSTRUCT& ps() const noexcept { return m_ps; }
-
-private:
-    HWND m_hWnd;
-    PAINTSTRUCT m_ps;
-    HDC m_hDC;
-};
+    return SelectGuard({hDC, hDC && hObject ? ::SelectObject(hDC, hObject) : nullptr});
+}
 
 // An off-screen buffer: a memory DC with a cx x cy bitmap compatible with
 // hdcCompatible selected into it. On scope exit the bitmap is deselected first,
@@ -212,7 +232,7 @@ public:
     MemoryDc(HDC hdcCompatible, int cx, int cy) noexcept
         : m_dc(::CreateCompatibleDC(hdcCompatible)),
           m_bitmap(m_dc ? ::CreateCompatibleBitmap(hdcCompatible, cx, cy) : nullptr),
-          m_select(m_bitmap ? m_dc.get() : nullptr, m_bitmap.get())
+          m_select(SelectInto(m_bitmap ? m_dc.get() : nullptr, m_bitmap.get()))
     {
     }
     MemoryDc(const MemoryDc&) = delete;

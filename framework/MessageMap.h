@@ -128,8 +128,12 @@ protected:
 #define ON_WM_DESTROY() QUILMER_MSG_ENTRY(WM_DESTROY, QUILMER_VOID(pThis->OnDestroy()))
 // void OnClose()
 #define ON_WM_CLOSE() QUILMER_MSG_ENTRY(WM_CLOSE, QUILMER_VOID(pThis->OnClose()))
-// void OnPaint()
-#define ON_WM_PAINT() QUILMER_MSG_ENTRY(WM_PAINT, QUILMER_VOID(pThis->OnPaint()))
+// void OnPaint(HDC hdcPrint): one handler for both ways a client area is
+// painted. hdcPrint is null for a real WM_PAINT (the handler begins and ends
+// the paint) and the DC a WM_PRINTCLIENT carries (draw into it, no BeginPaint).
+#define ON_WM_PAINT()                                               \
+    QUILMER_MSG_ENTRY(WM_PAINT, QUILMER_VOID(pThis->OnPaint(nullptr))) \
+    QUILMER_MSG_ENTRY(WM_PRINTCLIENT, QUILMER_VOID(pThis->OnPaint(reinterpret_cast<HDC>(wParam))))
 // BOOL OnEraseBkgnd(HDC): nonzero when the background is done.
 #define ON_WM_ERASEBKGND() \
     QUILMER_MSG_ENTRY(WM_ERASEBKGND, static_cast<LRESULT>(pThis->OnEraseBkgnd(reinterpret_cast<HDC>(wParam))))

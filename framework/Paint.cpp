@@ -20,7 +20,7 @@ BOOL PaintInto(HDC hdcTarget, const RECT& rcTarget, const PaintCompose& compose)
 
 void PaintWindow(HWND hWnd, const PaintCompose& compose)
 {
-    PaintScope paint(hWnd);
+    const PaintScope paint = BeginPaintScope(hWnd);
     CRect rcClient;
     ::GetClientRect(hWnd, &rcClient);
     PaintInto(paint.get(), rcClient, compose);

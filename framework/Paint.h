@@ -6,7 +6,7 @@
 //
 // Compose functions draw into whatever DC they are given: a test paints a
 // control into its own memory bitmap with PaintInto (or WM_PRINTCLIENT, which
-// CWnd routes to the window's WM_PAINT handler) and reads the pixels back.
+// reaches the window's paint handler with that DC) and reads the pixels back.
 
 #include "framework/Geometry.h"
 

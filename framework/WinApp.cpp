@@ -2,6 +2,7 @@
 
 #include "framework/Afx.h"
 #include "framework/Exception.h"
+#include "framework/FrameworkResource.h"
 
 IMPLEMENT_DYNAMIC(CWinApp, CObject)
 
@@ -76,15 +77,18 @@ int AfxWinMain(HINSTANCE hInstance, LPWSTR /*lpCmdLine*/, int /*nCmdShow*/)
         return -1;
     pApp->m_hInstance = hInstance;
 
-    // An exception of the framework's family that leaves InitInstance (outside
-    // any window procedure) is reported like one from a handler; the
-    // application then exits through ExitInstance all the same.
+    // An exception that leaves InitInstance (outside any window procedure) is
+    // caught in the same kinds as a window procedure catches them: one of the
+    // framework's family shows its own text, any other the generic failure
+    // text. The application then exits through ExitInstance all the same.
     BOOL bRunLoop = FALSE;
     try {
         bRunLoop = pApp->InitInstance();
     } catch (CException* pException) {
         pException->ReportError(MB_ICONSTOP);
         pException->Delete();
+    } catch (...) {
+        AfxMessageBox(AFX_IDP_INTERNAL_FAILURE, MB_ICONSTOP);
     }
     return bRunLoop ? pApp->Run() : pApp->ExitInstance();
 }

@@ -223,17 +223,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (DispatchMessageMap(message, wParam, lParam, lResult))
         return lResult;
 
-    if (message == WM_PRINTCLIENT) {
-        // The WM_PAINT handler paints through PaintClient, which draws into the
-        // DC of this message instead of BeginPaint's.
-        const HDC hdcOuter = m_hPrintClientDc;
-        m_hPrintClientDc = reinterpret_cast<HDC>(wParam);
-        const BOOL bPainted = DispatchMessageMap(WM_PAINT, 0, 0, lResult);
-        m_hPrintClientDc = hdcOuter;
-        if (bPainted)
-            return 0;
-    }
-
     if (message == WM_COMMAND) {
         // Commands the main window does not answer go to the application object.
         CWinApp* pApp = AfxGetApp();
@@ -275,12 +264,12 @@ void CWnd::OnDrawItem(int /*nIDCtl*/, LPDRAWITEMSTRUCT lpDrawItemStruct)
     Default();
 }
 
-void CWnd::PaintClient(const PaintCompose& compose)
+void CWnd::PaintClient(HDC hdcPrint, const PaintCompose& compose)
 {
-    if (m_hPrintClientDc) {
+    if (hdcPrint) {
         CRect rcClient;
         GetClientRect(&rcClient);
-        PaintInto(m_hPrintClientDc, rcClient, compose);
+        PaintInto(hdcPrint, rcClient, compose);
     } else {
         PaintWindow(m_hWnd, compose);
     }

@@ -136,9 +136,10 @@ protected:
     // Called after WM_NCDESTROY, once the object is detached.
     virtual void PostNcDestroy() {}
 
-    // Paints the client area through the off-screen path: on WM_PAINT through
-    // BeginPaint/EndPaint, on WM_PRINTCLIENT into the DC that message carries.
-    void PaintClient(const PaintCompose& compose);
+    // Paints the client area through the off-screen path: into hdcPrint when
+    // given (WM_PRINTCLIENT), else through BeginPaint/EndPaint (WM_PAINT). Pass
+    // the OnPaint handler's argument.
+    void PaintClient(HDC hdcPrint, const PaintCompose& compose);
 
     // The one place an object is tied to its window; pfnOriginal is the procedure
     // Default() calls (the window's own before a take-over).
@@ -149,7 +150,7 @@ protected:
     int OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
     void OnDestroy() { Default(); }
     void OnClose() { Default(); }
-    void OnPaint() { Default(); }
+    void OnPaint(HDC) { Default(); }
     BOOL OnEraseBkgnd(HDC) { return static_cast<BOOL>(Default()); }
     void OnSize(UINT, int, int) { Default(); }
     HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
@@ -186,5 +187,4 @@ private:
     bool m_bProcReplaced = false;   // WndProc was put in place of m_pfnSuper
     bool m_bCreatedHere = false;    // made by Create: destroyed with the object
     MSG m_msgCurrent{};           // the message whose handler runs now, for Default()
-    HDC m_hPrintClientDc = nullptr; // set while WM_PRINTCLIENT runs the WM_PAINT handler
 };

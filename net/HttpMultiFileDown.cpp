@@ -3,6 +3,7 @@
 #include "framework/Afx.h"
 #include "framework/File.h"
 #include "net/Diagnostics.h"
+#include "net/LocalFile.h"
 
 #include <commctrl.h>
 #include <wininet.h>
@@ -135,7 +136,6 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
 
     // On an exception the holders close the file and the request; the file stays.
     CHttpRequest request;
-    CFile file;
     if (!OpenRequest(strURL, request))
         return FALSE;
     LONG nAnnounced = 0;
@@ -145,8 +145,11 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
     // (or pause) that the dialog set while the request was being opened must
     // still take effect. AddDownFile gives every batch fresh flags.
 
-    // Not tested here: when the file did not open, the first write fails.
-    file.Open(strLocalPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+    // Created afresh without following a link planted at the path (what was
+    // there is removed, not written through), others may read it but not
+    // write it; the handle may delete it. Not tested here: when the file did
+    // not open, the first write fails.
+    CFile file(CreateFreshFile(strLocalPath).release());
     ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_START, 0, 0);
     m_nReceivedBytes = 0;
 
@@ -170,7 +173,6 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
             } catch (CFileException* e) {
                 e->Delete();
                 DebugLine(L"An exception occured while writing to the download file \n");
-                file.Abort();
                 // Reported as a cancel: the incomplete file is removed below.
                 m_bCancel = TRUE;
             }
@@ -183,18 +185,20 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
             break;
     }
 
-    file.Close();
     request.Close();
 
-    // A file whose length is not the announced one is never left behind.
-    if (!file.Open(strLocalPath, CFile::modeRead | CFile::typeBinary))
+    // A file whose length is not the announced one is never left behind. It
+    // is measured and deleted through the handle that wrote it: its path may
+    // name something else by now.
+    if (!file.IsOpen())
         return FALSE;
     const ULONGLONG nLength = file.GetLength();
-    file.Close();
     if (nLength != static_cast<ULONGLONG>(static_cast<LONGLONG>(nAnnounced))) {
-        ::DeleteFileW(strLocalPath);
+        DeleteThroughHandle(file.GetHandle());
+        file.Abort();
         return FALSE;
     }
+    file.Close();
     return m_bCancel ? FALSE : TRUE;
 }
 

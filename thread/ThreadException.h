@@ -1,12 +1,12 @@
 #pragma once
-// CThreadException: what CThread::Start throws when a run cannot begin, and
-// GetSystemErrorText, the system's sentence for a platform error code.
+// CThreadException: what CThread::Start throws when a run cannot begin.
 //
 // Thrown as a heap pointer (throw new CThreadException(...)); a handler may catch
 // it as CThreadException*, CException* or CObject* and must end with Delete().
 
 #include "framework/CString.h"
 #include "framework/Exception.h"
+#include "framework/SystemError.h"
 
 #include <windows.h>
 
@@ -18,20 +18,16 @@ constexpr int THREAD_ERR_ALREADY_STARTED = 2; // the object's worker is still ac
 constexpr int THREAD_ERR_CREATE_EVENT = 4;    // the command event could not be created
 constexpr int THREAD_ERR_POST_COMMAND = 5;    // the start command could not be queued or signalled
 
-// The system's text for dwError in the user's language, whole and unchanged
-// (the trailing line break included); "" when the system has none. Insertion
-// markers such as %1 stay in the text as they are.
-CString GetSystemErrorText(DWORD dwError);
-
 // No run-time class record of its own: it reports itself as a CException.
 class CThreadException : public CException
 {
 public:
     CThreadException(CThread* pThread, CString strError, int nErrorKind);
 
-    // Shows m_strError, or the string resource nMessageID when that is not 0 and
-    // exists, in the application's message box; returns the button pressed.
-    int ReportError(UINT nType = MB_OK, UINT nMessageID = 0) override;
+    // m_strError, cut to nMaxError characters; what ReportError shows unless
+    // it is given a string resource that exists.
+    BOOL GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) override;
+    using CException::GetErrorMessage;
 
     CThread* m_pThread; // the object whose Start failed; not owned, may be gone by now
     CString m_strError;

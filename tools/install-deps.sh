@@ -11,6 +11,7 @@ packages=(
   xvfb x11-utils xdotool imagemagick
   iproute2 util-linux
   curl locales
+  openssl osslsigncode
   googletest
 )
 

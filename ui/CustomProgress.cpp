@@ -1,6 +1,7 @@
 #include "ui/CustomProgress.h"
 
 #include "framework/Afx.h"
+#include "res/resource.h"
 
 #include <algorithm>
 
@@ -10,25 +11,18 @@ using namespace Gdiplus::DllExports;
 IMPLEMENT_DYNAMIC(CCustomProgress, CWnd)
 
 CCustomProgress::CCustomProgress()
-    : m_pImgTrack(LoadPngImage(147, AfxGetInstanceHandle())),
-      m_pImgFillLeft(LoadPngImage(148, AfxGetInstanceHandle())),
-      m_pImgFillCentre(LoadPngImage(149, AfxGetInstanceHandle())),
-      m_pImgFillRight(LoadPngImage(150, AfxGetInstanceHandle()))
+    : m_pImgTrack(LoadPngImage(IDB_PROGRESS_TRACK, AfxGetInstanceHandle())),
+      m_pImgFillLeft(LoadPngImage(IDB_PROGRESS_FILL_LEFT, AfxGetInstanceHandle())),
+      m_pImgFillCentre(LoadPngImage(IDB_PROGRESS_FILL_CENTRE, AfxGetInstanceHandle())),
+      m_pImgFillRight(LoadPngImage(IDB_PROGRESS_FILL_RIGHT, AfxGetInstanceHandle()))
 {
 }
 
 CCustomProgress::~CCustomProgress() = default;
 
-void CCustomProgress::OnPaint()
+void CCustomProgress::OnPaint(HDC hdcPrint)
 {
-    PaintClient([this](PaintBuffer& buffer) { Compose(buffer); });
-}
-
-void CCustomProgress::PaintTo(HDC hdc)
-{
-    CRect rcClient;
-    GetClientRect(&rcClient);
-    PaintInto(hdc, rcClient, [this](PaintBuffer& buffer) { Compose(buffer); });
+    PaintClient(hdcPrint, [this](PaintBuffer& buffer) { Compose(buffer); });
 }
 
 // Every piece sits at y = 0, drawn at its own pixel size (the fill pieces carry

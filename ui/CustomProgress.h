@@ -24,12 +24,8 @@ public:
     // control's edge.
     int m_nPos = 0;
 
-    // Paints the whole client area into hdc at (0, 0) through the off-screen
-    // path, exactly as WM_PAINT does; for printing and for tests.
-    void PaintTo(HDC hdc);
-
 protected:
-    void OnPaint();
+    void OnPaint(HDC hdcPrint);
 
     BEGIN_MSG_MAP(CCustomProgress, CWnd)
         ON_WM_PAINT()

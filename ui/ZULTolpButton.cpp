@@ -90,7 +90,7 @@ void CZULTolpButton::Compose(PaintBuffer& buffer) const
         buffer.nSourceX = -1;
 
     const CString strText = GetWindowText();
-    SelectGuard selectFont(hdc, GetFont());
+    const SelectGuard selectFont = SelectInto(hdc, GetFont());
     ::SetTextColor(hdc, m_crText[nLook]);
     CRect rcText = buffer.rc;
     ::DrawTextW(hdc, strText, -1, &rcText, DT_CENTER | DT_VCENTER | DT_SINGLELINE);

@@ -1,5 +1,7 @@
 #include "app/SetupFile.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -120,31 +122,6 @@ TEST(LocalFileTest, ReportsPresenceAndSize)
 
 // ---- Starting the setup ----------------------------------------------------------------
 
-// The build folder as Windows sees it (Wine's Z: drive is the Linux root).
-std::wstring BuildFolder()
-{
-    const char* pszBuild = std::getenv("QUILMER_BUILD_DIR");
-    std::wstring folder = L"Z:";
-    for (const char* p = pszBuild ? pszBuild : ""; *p; ++p)
-        folder += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return folder;
-}
-
-std::string ReadFile(const std::wstring& path)
-{
-    std::string bytes;
-    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buf[4096];
-    DWORD n = 0;
-    while (::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
-        bytes.append(buf, n);
-    ::CloseHandle(h);
-    return bytes;
-}
-
 std::string Utf8(const std::wstring& text)
 {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -201,7 +178,7 @@ protected:
     std::string WaitForMarker()
     {
         for (int i = 0; i < 300; ++i) {
-            const std::string text = ReadFile(m_strMarker);
+            const std::string text = ReadAll(m_strMarker);
             if (!text.empty())
                 return text;
             ::Sleep(50);

@@ -5,7 +5,7 @@ server as the Internet, a driver program as the user's hands.
     e2e.py --build <build folder> <group> [--only <scenario>] [--keep]
 
 Groups (one ctest each): download, cancel, failures, offline (run it inside
-``tests/harness/with-server.sh --offline``), locale, paths. ``--list`` names
+``tests/harness/with-server.sh --offline``), locale, paths, trust. ``--list`` names
 the scenarios of every group.
 
 Each scenario starts its own test server (tests/server/server.py, serving the
@@ -32,8 +32,6 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "server"))
-import server as test_server  # noqa: E402  (the body pattern)
 
 DOWNLOAD_HOST = "update.quenlor.example"
 DOWNLOAD_PATH = "/download/Tavo_Q7120.exe"
@@ -55,6 +53,8 @@ EN_FILE_STATUS = "Downloading Tavo_Real_Setup.exe..."
 EN_CONFIRM = "Setup is not complete. Are you sure you want to exit setup?"
 EN_NOT_CONNECTED = ("You are not connected to the Internet. Installation cannot proceed. "
                     "Please check the Internet connection and try again.")
+EN_NOT_VERIFIED = ("The downloaded setup file could not be verified, so it was not started and has been "
+                   "deleted. Please try again later.")
 KO_TITLE = "설치 파일 다운로드 중"
 KO_CANCEL = "취소"
 KO_NOT_CONNECTED = ("인터넷이 연결되어 있지 않아 설치를 계속할 수 없습니다.\r\n"
@@ -96,10 +96,6 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def pattern(n):
-    return b"".join(test_server.pattern_bytes(off, min(65536, n - off)) for off in range(0, n, 65536))
-
-
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -135,6 +131,13 @@ class Server:
     def route_download(self, behaviour):
         self.control("/route?host=%s&path=%s&to=%s" % (
             DOWNLOAD_HOST, urllib.request.quote(DOWNLOAD_PATH), urllib.request.quote(behaviour)))
+
+    def route_download_file(self, path, drip_ms=0):
+        """Serves the local file path as the download; with drip_ms, 1 KiB at a
+        time, drip_ms milliseconds apart."""
+        self.control("/route?host=%s&path=%s&file=%s%s" % (
+            DOWNLOAD_HOST, urllib.request.quote(DOWNLOAD_PATH), urllib.request.quote(path),
+            "&drip=%d" % drip_ms if drip_ms else ""))
 
     def requests(self):
         """Request lines received so far (control requests are not logged)."""
@@ -187,11 +190,18 @@ class Env:
         self.build = os.path.abspath(build)
         self.wine_run = os.path.join(self.build, "harness", "wine-run")
         self.quilmer = os.path.join(self.build, "Quilmer.exe")
-        self.standin = os.path.join(self.build, "tools", "standin-setup", "standin-setup.exe")
+        # The download the scenarios serve is the stand-in signed by the pinned
+        # development signer; the other forms are the trust scenarios' attacks
+        # (all made on the build host by tools/standin-setup).
+        standins = os.path.join(self.build, "tools", "standin-setup")
+        self.standin = os.path.join(standins, "standin-signed.exe")
+        self.unsigned = os.path.join(standins, "standin-setup.exe")
+        self.variant = lambda name: os.path.join(standins, "standin-%s.exe" % name)
         self.driver = os.path.join(self.build, "tests", "e2e", "e2e_driver.exe")
+        self.unchecked = os.path.join(self.build, "tests", "e2e", "e2e_unchecked_launcher.exe")
         display_file = os.path.join(self.build, "harness", "xdisplay")
         self.display = ":" + open(display_file).read().strip() if os.path.exists(display_file) else None
-        for path in (self.quilmer, self.standin, self.driver):
+        for path in (self.quilmer, self.standin, self.unsigned, self.driver, self.unchecked):
             if not os.path.exists(path):
                 raise Failure("missing %s: build first" % path)
 
@@ -251,14 +261,15 @@ class Run:
 
     # -- the program
 
-    def launch(self, temp_windows=None):
+    def launch(self, temp_windows=None, program=None):
+        """Starts Quilmer.exe (or program, with the same environment)."""
         temp_windows = temp_windows or windows_path(self.temp) + "\\"
         variables = {"TEMP": temp_windows, "TMP": temp_windows,
                      "QUILMER_STANDIN_MARKER": windows_path(self.marker),
                      "http_proxy": "http://127.0.0.1:%d" % self.port}
         variables.update(self.extra_env)
         self.started = time.monotonic()
-        self.driver.ask("launch", windows_path(self.env.quilmer),
+        self.driver.ask("launch", windows_path(program or self.env.quilmer),
                         *["%s=%s" % kv for kv in variables.items()])
 
     def wait_exit(self, timeout=30.0):
@@ -440,7 +451,7 @@ def scenario_normal(env, args):
 def scenario_screen(env, args):
     """The picture on the screen: background, logo at (186, 89), the bar's fill growing."""
     with Run(env, "screen", keep=args.keep) as run:
-        run.server.route_download("/t/drip/204800/20/")
+        run.server.route_download_file(env.standin, 20)
         run.launch()
         d = run.wait_dialog_shown()
         rect = d["window"]
@@ -538,14 +549,13 @@ def scenario_other_size(env, args):
               % run.download_requests())
 
 
-DRIP_BYTES = 400 * 1024  # with 25 ms per KiB at least 10 s: the cancel cases find it running
-DRIP = "/t/drip/%d/25/" % DRIP_BYTES
+DRIP_MS = 35  # per KiB: the signed stand-in (about 300 KiB) takes 10 s, so the cancel cases find it running
 
 
 def start_dripping(run):
-    """Starts Quilmer on a slow download and returns its shown dialog, so the
-    transfer is still running when the scenario acts on it."""
-    run.server.route_download(DRIP)
+    """Starts Quilmer on a slow download of the signed stand-in and returns its
+    shown dialog, so the transfer is still running when the scenario acts on it."""
+    run.server.route_download_file(run.env.standin, DRIP_MS)
     run.launch()
     return run.wait_dialog_shown()
 
@@ -579,9 +589,10 @@ def scenario_cancel_no(env, args):
         check(os.path.getsize(run.setup_file()) == held and run.percent() == percent,
               "the transfer went on while the question was open")
         run.answer(box, IDNO)
+        with open(env.standin, "rb") as f:
+            served = f.read()
         run.wait_exit(60)
-        with open(run.setup_file(), "rb") as f:
-            check(f.read() == pattern(DRIP_BYTES), "the completed file differs from the served body")
+        expect_launched(run, served)
 
 
 def scenario_cancel_yes(env, args):
@@ -842,6 +853,129 @@ def scenario_leading_backslashes(env, args):
               "the stand-in ran as %s" % marker["module"])
 
 
+# ----------------------------------------------------------------------------------
+# Trust: nothing starts that the pinned publisher did not sign. Every attack is
+# first shown working against the unprotected control (e2e_unchecked_launcher:
+# the installer's flow without the check), then failing against Quilmer.exe.
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def unsigned_of_size(env, size):
+    """The unsigned stand-in padded to size bytes: a foreign program of exactly
+    the size the server announces (it still runs)."""
+    data = read(env.unsigned)
+    check(len(data) <= size, "the unsigned stand-in is larger than the signed one")
+    return data + b"\0" * (size - len(data))
+
+
+def expect_control_starts(env, args, name, prepare):
+    """The control: with the check bypassed, the attack prepared by
+    prepare(run) gets its program started."""
+    with Run(env, name + "-control", keep=args.keep) as run:
+        prepare(run)
+        run.launch(program=env.unchecked)
+        run.wait_exit()
+        run.wait_marker()
+
+
+def expect_refused(run):
+    """Text 137 with an exclamation mark and OK, then the end; the file is gone
+    and nothing was started."""
+    box = run.wait_msgbox()
+    check(box["caption"] == CAPTION, "caption %r" % box["caption"])
+    check(box["text"] == EN_NOT_VERIFIED, "text %r" % box["text"])
+    check([b["id"] for b in box["buttons"]] == [IDOK], "buttons %s" % box["buttons"])
+    check(not os.path.exists(run.setup_file()), "the refused file is still there while the notice shows")
+    run.answer(box, IDOK)
+    expect_nothing_left(run)
+
+
+def refused_download(name, variant, what):
+    def scenario(env, args):
+        prepare = lambda run: run.server.route_download_file(env.variant(variant) if variant else env.unsigned)
+        expect_control_starts(env, args, name, prepare)
+        with Run(env, name, keep=args.keep) as run:
+            prepare(run)
+            run.launch()
+            expect_refused(run)
+    scenario.__name__ = "scenario_" + name
+    scenario.__doc__ = "A download %s: started unprotected; Quilmer deletes it, starts nothing, shows 137." % what
+    return scenario
+
+
+def scenario_signed_download(env, args):
+    """A download signed by the pinned publisher under the trusted CA is started."""
+    with Run(env, "signed", keep=args.keep) as run:
+        run.launch()
+        expect_launched(run, read(env.standin))
+
+
+def scenario_planted_unsigned(env, args):
+    """A foreign program of the announced size planted in the temporary folder:
+    started unprotected without a download; Quilmer removes it without a word,
+    downloads afresh and starts the signed download."""
+    served = read(env.standin)
+    planted = unsigned_of_size(env, len(served))
+
+    def prepare(run):
+        with open(run.setup_file(), "wb") as f:
+            f.write(planted)
+
+    with Run(env, "planted-control", keep=args.keep) as run:
+        prepare(run)
+        run.launch(program=env.unchecked)
+        run.wait_exit()
+        run.wait_marker()
+        check(read(run.setup_file()) == planted and len(run.download_requests()) == 1,
+              "the control did not start the planted file")
+    with Run(env, "planted", keep=args.keep) as run:
+        prepare(run)
+        run.launch()
+        expect_launched(run, served)
+        check(len(run.download_requests()) == 2, "expected the size query and the download: %s"
+              % run.download_requests())
+
+
+def plant_link(run, make_link):
+    """A program of the announced size outside the temporary folder (the
+    victim) and a link to it at the setup's path."""
+    victim = os.path.join(run.work, "victim.exe")
+    with open(victim, "wb") as f:
+        f.write(unsigned_of_size(run.env, len(read(run.env.standin))))
+    make_link(victim, run.setup_file())
+    return victim, read(victim)
+
+
+def scenario_planted_hard_link(env, args):
+    """A hard link at the setup's path to a program elsewhere: the control starts
+    it; Quilmer never writes, deletes or starts it, and starts a fresh download."""
+    expect_control_starts(env, args, "hard-link", lambda run: plant_link(run, os.link))
+    with Run(env, "hard-link", keep=args.keep) as run:
+        victim, before = plant_link(run, os.link)
+        run.launch()
+        expect_launched(run, read(env.standin))
+        check(read(victim) == before, "the link's other name was written through")
+        check(os.stat(run.setup_file()).st_nlink == 1, "the setup is still linked to the victim")
+
+
+def scenario_planted_symlink(env, args):
+    """A symbolic link at the setup's path to a program elsewhere: the control
+    starts it; Quilmer neither writes, deletes nor starts it. (Wine follows Unix
+    links on every open, so there the link cannot be replaced: nothing is
+    downloaded into it and the program ends.)"""
+    expect_control_starts(env, args, "symlink", lambda run: plant_link(run, os.symlink))
+    with Run(env, "symlink", keep=args.keep) as run:
+        victim, before = plant_link(run, os.symlink)
+        run.launch()
+        run.wait_exit()
+        check(os.path.exists(victim) and read(victim) == before, "the link's target was changed or deleted")
+        time.sleep(0.3)
+        check(run.marker_lines() is None, "a program was started through the link")
+
+
 GROUPS = {
     "download": [scenario_normal, scenario_screen, scenario_drag, scenario_reuse, scenario_other_size],
     "cancel": [scenario_cancel_no, scenario_cancel_yes, scenario_escape_and_close],
@@ -855,6 +989,12 @@ GROUPS = {
                reading_order_scenario("hebrew", "he_IL", "מוריד את Tavo_Real_Setup.exe...", True),
                reading_order_scenario("english", "en_US", EN_FILE_STATUS, False)],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
+    "trust": [scenario_signed_download,
+              refused_download("unsigned", None, "without a signature"),
+              refused_download("altered", "altered", "with a byte of its code changed after signing"),
+              refused_download("impostor", "impostor", "signed by another key under the same names"),
+              refused_download("untrusted-ca", "untrusted", "signed by the pinned key under an untrusted CA"),
+              scenario_planted_unsigned, scenario_planted_hard_link, scenario_planted_symlink],
 }
 
 

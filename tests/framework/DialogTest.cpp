@@ -226,7 +226,7 @@ TEST(Dialog, CtlColorBrushesComeBackFromTheDialog)
     CTestDlg dlg(dlgTemplate);
     LRESULT lBrush = 0;
     dlg.m_onInit = [&](CTestDlg& d) {
-        WindowDc dc(d.m_stcTitle.m_hWnd);
+        const WindowDc dc = GetWindowDc(d.m_stcTitle.m_hWnd);
         lBrush = d.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
                                reinterpret_cast<LPARAM>(d.m_stcTitle.m_hWnd));
         d.PostMessage(WM_TEST_END, IDOK);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 const COLORREF kBlue = RGB(0, 0, 255);
@@ -87,12 +89,33 @@ public:
     int m_nPaints = 0;
     HDC m_hdcLastBuffer = nullptr;
     HGDIOBJ m_hLastBufferBitmap = nullptr;
+    // Thrown from the next paint, then cleared.
+    CRecordingException::Record* m_pThrowRecord = nullptr;
+
+    // A visible cx x cy popup, painted once.
+    bool CreateShown(int cx, int cy)
+    {
+        if (!Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, cx, cy), nullptr, 0))
+            return false;
+        UpdateWindow();
+        return true;
+    }
+    // A real paint in colour cr, done before this returns.
+    void RepaintNow(COLORREF cr)
+    {
+        m_cr = cr;
+        Invalidate();
+        UpdateWindow();
+    }
+    void Print(HDC hdc) { SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hdc), PRF_CLIENT); }
 
 protected:
-    void OnPaint()
+    void OnPaint(HDC hdcPrint)
     {
         ++m_nPaints;
-        PaintClient([this](PaintBuffer& buffer) {
+        if (CRecordingException::Record* pRecord = std::exchange(m_pThrowRecord, nullptr))
+            throw new CRecordingException(*pRecord);
+        PaintClient(hdcPrint, [this](PaintBuffer& buffer) {
             m_hdcLastBuffer = buffer.hdc;
             m_hLastBufferBitmap = ::GetCurrentObject(buffer.hdc, OBJ_BITMAP);
             FillBuffer(buffer, m_cr);
@@ -111,7 +134,7 @@ TEST(Paint, PrintClientPaintsTheWindowIntoTheGivenDc)
     DibCanvas canvas(40, 30);
     canvas.Fill(kBlue);
 
-    wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    wnd.Print(canvas.dc());
 
     EXPECT_EQ(1, wnd.m_nPaints);
     EXPECT_EQ(kGreen, canvas.At(0, 0));
@@ -120,25 +143,53 @@ TEST(Paint, PrintClientPaintsTheWindowIntoTheGivenDc)
     EXPECT_EQ(kBlue, canvas.At(29, 20));
 }
 
+// A print whose handler throws leaves nothing behind: the next real WM_PAINT
+// begins its own paint, draws on the window and validates it, and the next
+// print draws into its own DC.
+TEST(Paint, APrintThatThrowsLeavesTheNextPaintsAlone)
+{
+    CSolidWnd wnd;
+    ASSERT_TRUE(wnd.CreateShown(30, 20));
+    DibCanvas stale(30, 20);
+    stale.Fill(kBlue);
+    CRecordingException::Record record;
+    wnd.m_pThrowRecord = &record;
+    wnd.Print(stale.dc());
+    ASSERT_EQ(1, record.nReports);
+    EXPECT_TRUE(record.bDeleted);
+
+    wnd.RepaintNow(kRed);
+    EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE)) << "the real paint validates the window";
+    EXPECT_EQ(kBlue, stale.At(5, 5)) << "the real paint went into the print's DC";
+    DibCanvas screen(30, 20);
+    {
+        const WindowDc window = GetWindowDc(wnd.m_hWnd);
+        ASSERT_TRUE(::BitBlt(screen.dc(), 0, 0, 30, 20, window.get(), 0, 0, SRCCOPY));
+    }
+    EXPECT_EQ(kRed, screen.At(5, 5));
+
+    DibCanvas printed(30, 20);
+    wnd.Print(printed.dc());
+    EXPECT_EQ(kRed, printed.At(5, 5));
+    EXPECT_EQ(kBlue, stale.At(5, 5));
+}
+
 TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
 {
     CSolidWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 60, 40), nullptr, 0));
-    wnd.UpdateWindow();
+    ASSERT_TRUE(wnd.CreateShown(60, 40));
     DibCanvas canvas(60, 40);
     const int nPaintsBefore = wnd.m_nPaints;
 
     for (int i = 0; i < 50; ++i) {
         SCOPED_TRACE(i);
-        wnd.m_cr = (i % 2) ? kRed : kGreen;
-        wnd.Invalidate();
-        wnd.UpdateWindow();
+        wnd.RepaintNow((i % 2) ? kRed : kGreen);
         EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
         ASSERT_NE(nullptr, wnd.m_hdcLastBuffer);
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hdcLastBuffer));
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hLastBufferBitmap));
         wnd.m_hdcLastBuffer = nullptr;
-        wnd.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+        wnd.Print(canvas.dc());
         ASSERT_NE(nullptr, wnd.m_hdcLastBuffer);
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hdcLastBuffer));
         EXPECT_FALSE(IsGdiObjectAlive(wnd.m_hLastBufferBitmap));
@@ -149,7 +200,7 @@ TEST(Paint, EveryPaintValidatesTheWindowAndDeletesItsBuffer)
 
 TEST(PaintHolders, MemoryDcSelectsItsBitmapAndReleasesBothInOrder)
 {
-    WindowDc screen(nullptr);
+    const WindowDc screen = GetWindowDc(nullptr);
     HDC hdc = nullptr;
     HBITMAP hBitmap = nullptr;
     {
@@ -172,14 +223,13 @@ TEST(PaintHolders, MemoryDcSelectsItsBitmapAndReleasesBothInOrder)
 TEST(PaintHolders, PaintScopeEndsThePaintItBegan)
 {
     CSolidWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 20, 20), nullptr, 0));
-    wnd.UpdateWindow();
+    ASSERT_TRUE(wnd.CreateShown(20, 20));
     wnd.Invalidate(FALSE);
     ASSERT_TRUE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
     {
-        PaintScope paint(wnd.m_hWnd);
+        const PaintScope paint = BeginPaintScope(wnd.m_hWnd);
         EXPECT_NE(nullptr, paint.get());
-        EXPECT_EQ(20, paint.ps().rcPaint.right);
+        EXPECT_EQ(20, paint.storage().ps.rcPaint.right);
     }
     EXPECT_FALSE(::GetUpdateRect(wnd.m_hWnd, nullptr, FALSE));
 }

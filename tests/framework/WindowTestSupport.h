@@ -53,7 +53,7 @@ public:
         void* pBits = nullptr;
         m_bitmap.reset(::CreateDIBSection(m_dc.get(), &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0));
         m_pPixels = static_cast<const DWORD*>(pBits);
-        m_select.emplace(m_dc.get(), m_bitmap.get());
+        m_select = SelectInto(m_dc.get(), m_bitmap.get());
     }
 
     HDC dc() const { return m_dc.get(); }
@@ -78,5 +78,5 @@ private:
     UniqueHdc m_dc;
     UniqueHBitmap m_bitmap;
     const DWORD* m_pPixels = nullptr;
-    std::optional<SelectGuard> m_select;
+    SelectGuard m_select;
 };

@@ -127,7 +127,7 @@ TEST(MessageMap, HandlersGetTheMessageParametersCracked)
     EXPECT_EQ(123, wnd.m_sizeLast.cx);
     EXPECT_EQ(45, wnd.m_sizeLast.cy);
 
-    WindowDc dc(wnd.m_hWnd);
+    const WindowDc dc = GetWindowDc(wnd.m_hWnd);
     const LRESULT lBrush = wnd.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
                                            reinterpret_cast<LPARAM>(wnd.m_hWnd));
     EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(BLACK_BRUSH)), lBrush);

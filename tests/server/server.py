@@ -53,6 +53,9 @@ requests are not logged).  Every answer is text/plain::
     GET /reset                          empty the log and the fail-once memory
     GET /route?host=H&path=P&to=B       route http://H/P to behaviour path B
     GET /route?host=H&path=P&file=F     route http://H/P to local file F
+    GET /route?host=H&path=P&file=F&drip=ms
+                                        the same, sent in 1024-byte pieces with
+                                        a pause of ms milliseconds before each
     GET /unroute?host=H&path=P          remove that route
 
 Query values are percent-encoded.  The server stops on SIGTERM or SIGINT.
@@ -178,7 +181,7 @@ class Handler(BaseHTTPRequestHandler):
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.connection.close()
 
-    def _send_file(self, path):
+    def _send_file(self, path, pause=0.0):
         try:
             f = open(path, "rb")
         except OSError as e:
@@ -190,7 +193,9 @@ class Handler(BaseHTTPRequestHandler):
             if self.command == "HEAD":
                 return
             while True:
-                block = f.read(_BLOCK)
+                if pause:
+                    time.sleep(pause)
+                block = f.read(1024 if pause else _BLOCK)
                 if not block:
                     break
                 self.wfile.write(block)
@@ -201,7 +206,10 @@ class Handler(BaseHTTPRequestHandler):
         if route:
             kind, value = route
             if kind == "file":
-                self._send_file(value)
+                try:
+                    self._send_file(*value) if isinstance(value, tuple) else self._send_file(value)
+                except (BrokenPipeError, ConnectionResetError):
+                    self.close_connection = True
                 return
             if kind == "page":
                 self._send_head(200, len(value))
@@ -297,6 +305,8 @@ class Handler(BaseHTTPRequestHandler):
             with st.lock:
                 if parts.path == "/unroute":
                     st.routes.pop(key, None)
+                elif "file" in query and "drip" in query:
+                    st.routes[key] = ("file", (query["file"], int(query["drip"]) / 1000.0))
                 elif "file" in query:
                     st.routes[key] = ("file", query["file"])
                 elif "to" in query:

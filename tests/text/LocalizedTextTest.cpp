@@ -48,6 +48,8 @@ const IdText ENGLISH_TEXTS[] = {
     {IDS_NOT_CONNECTED, L"You are not connected to the Internet. Installation cannot proceed. "
                         L"Please check the Internet connection and try again."},
     {IDS_CONNECTION_DISRUPTED, L"Connection disrupted. Transfer cancelled."},
+    {IDS_SETUP_NOT_VERIFIED, L"The downloaded setup file could not be verified, so it was not started and has been "
+                             L"deleted. Please try again later."},
 };
 
 const IdText KOREAN_TEXTS[] = {
@@ -58,7 +60,13 @@ const IdText KOREAN_TEXTS[] = {
     {IDS_CONFIRM_EXIT, L"설치가 완료되지 않았습니다. 취소하시겠습니까?"},
     {IDS_NOT_CONNECTED, L"인터넷이 연결되어 있지 않아 설치를 계속할 수 없습니다.#인터넷 연결 후 다시 시도해 주십시오."},
     {IDS_CONNECTION_DISRUPTED, L"연결이 해제되어 전송이 중단되었습니다."},
+    {IDS_SETUP_NOT_VERIFIED, L"다운로드한 설치 파일을 확인할 수 없어 실행하지 않고 삭제했습니다. 나중에 다시 시도해 주십시오."},
 };
+
+// The texts every language shows (the address, 136, is not shown).
+const UINT SHOWN_TEXTS[] = {IDS_TITLE,         IDS_DESCRIPTION,          IDS_FILE_STATUS,       IDS_CANCEL,
+                            IDS_CONFIRM_EXIT,  IDS_NOT_CONNECTED,        IDS_CONNECTION_DISRUPTED,
+                            IDS_SETUP_NOT_VERIFIED};
 
 // Translations whose exact wording matters beyond the table's shape.
 const struct {
@@ -168,7 +176,7 @@ class EveryLanguage : public ::testing::TestWithParam<WORD>
 TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
 {
     const WORD wLanguage = GetParam();
-    for (UINT nID = IDS_TITLE; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
+    for (UINT nID : SHOWN_TEXTS) {
         SCOPED_TRACE(nID);
         const CString strText = Lookup(wLanguage, nID);
         ASSERT_FALSE(strText.IsEmpty());
@@ -189,7 +197,9 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
         EXPECT_EQ(EnglishText(IDS_DESCRIPTION), Lookup(wLanguage, IDS_DESCRIPTION));
     }
     // The other texts are translated, except where a language keeps the English.
-    for (UINT nID = IDS_FILE_STATUS; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
+    for (UINT nID : SHOWN_TEXTS) {
+        if (nID == IDS_TITLE || nID == IDS_DESCRIPTION)
+            continue;
         SCOPED_TRACE(nID);
         const bool bEnglish = IsEnglish(wLanguage) || (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage));
         EXPECT_EQ(bEnglish, Lookup(wLanguage, nID) == EnglishText(nID));
@@ -204,7 +214,7 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
     }
 
     // Nothing else of the block is filled.
-    for (UINT nID : {128u, 137u, 138u, 143u}) {
+    for (UINT nID : {128u, 138u, 143u}) {
         CString strText = L"untouched";
         EXPECT_FALSE(LoadStringByLang(wLanguage, nID, strText)) << nID;
     }
@@ -216,8 +226,8 @@ TEST_P(EveryLanguage, CarriesItsTextsInTheFixedShape)
 TEST_P(EveryLanguage, ReadsRightToLeftExactlyWhereItsTranslationsDo)
 {
     const WORD wLanguage = GetParam();
-    for (UINT nID = IDS_FILE_STATUS; nID <= IDS_CONNECTION_DISRUPTED; ++nID) {
-        if (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage))
+    for (UINT nID : SHOWN_TEXTS) {
+        if (nID == IDS_TITLE || nID == IDS_DESCRIPTION || (nID == IDS_CONFIRM_EXIT && KeepsEnglishExitQuestion(wLanguage)))
             continue;
         EXPECT_EQ(IsRightToLeftLanguage(wLanguage) != FALSE, HoldsRightToLeftChar(Lookup(wLanguage, nID))) << nID;
     }
@@ -262,7 +272,7 @@ TEST(LoadStringByLang, LeavesTheStringAloneWhenThereIsNoText)
     } cases[] = {
         {GERMAN_SWISS, IDS_TITLE, "no table in that language (though German has one)"},
         {KOREAN, IDS_DOWNLOAD_URL, "empty entry in a present block"},
-        {ENGLISH_US, 137, "empty entry after the last text"},
+        {ENGLISH_US, 138, "empty entry after the last text"},
         {ENGLISH_US, 5000, "no block for the ID in any language"},
         {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), IDS_TITLE, "neutral language is not a wildcard"},
         {ENGLISH_US, 0x10000 + IDS_TITLE, "IDs are 16-bit"},

@@ -20,11 +20,13 @@ TEST(CThreadException, IsThrownAsPointerAndCaughtThroughEveryBase)
         ASSERT_TRUE(pObject->IsKindOf(RUNTIME_CLASS(CException)));
         CException* pException = static_cast<CException*>(pObject);
         EXPECT_TRUE(pException->m_bAutoDelete);
-        // The text is not available through GetErrorMessage.
-        wchar_t szText[64] = L"untouched";
+        // Its text is what GetErrorMessage gives, so the base's ReportError shows it.
+        const CString strError = static_cast<CThreadException*>(pException)->m_strError;
+        ASSERT_FALSE(strError.IsEmpty());
+        wchar_t szText[512] = L"untouched";
         UINT nHelp = 99;
-        EXPECT_FALSE(pException->GetErrorMessage(szText, 64, &nHelp));
-        EXPECT_STREQ(L"", szText);
+        EXPECT_TRUE(pException->GetErrorMessage(szText, 512, &nHelp));
+        EXPECT_STREQ(strError.GetString(), szText);
         EXPECT_EQ(0u, nHelp);
         pException->Delete();
     }

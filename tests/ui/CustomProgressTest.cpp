@@ -25,11 +25,15 @@ protected:
         ASSERT_TRUE(m_progress.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 5, 5), &m_parent,
                                       IDC_SKIN_PROGRESS));
         m_progress.MoveWindow(20, 20, kWidth, kHeight);
-        for (UINT nID = 147; nID <= 150; ++nID) {
+        for (UINT nID = IDB_PROGRESS_TRACK; nID <= IDB_PROGRESS_FILL_RIGHT; ++nID) {
             m_pictures.push_back(LoadPngImage(nID, AfxGetInstanceHandle()));
             ASSERT_TRUE(m_pictures.back()) << nID;
         }
     }
+
+    // The bar's whole client area into hdc, by the message a parent or a
+    // print uses: the same paint handler as WM_PAINT, given that DC.
+    void Print(HDC hdc) { m_progress.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hdc), PRF_CLIENT); }
 
     const SkinImage& Track() const { return m_pictures[0]; }
     const SkinImage& LeftCap() const { return m_pictures[1]; }
@@ -68,7 +72,7 @@ TEST_F(CustomProgressTest, WorkedPositionsPaintTheirColumns)
         SCOPED_TRACE(::testing::Message() << "position " << position.nPos);
         m_progress.m_nPos = position.nPos;
         DibCanvas dib(kWidth, kHeight);
-        m_progress.PaintTo(dib.dc());
+        Print(dib.dc());
 
         int nMismatches = 0;
         for (int y = 0; y < kHeight; ++y)
@@ -127,7 +131,7 @@ TEST_F(CustomProgressTest, AreaOutsideTheTrackStaysOpaqueWhite)
         SCOPED_TRACE(nPos);
         m_progress.m_nPos = nPos;
         DibCanvas dib(kWidth, kHeight);
-        m_progress.PaintTo(dib.dc());
+        Print(dib.dc());
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
                 if (x >= kTrackWidth || y >= kTrackHeight) {
@@ -142,7 +146,7 @@ TEST_F(CustomProgressTest, FillIsOrangeOverTheLightTrack)
 {
     m_progress.m_nPos = 50;
     DibCanvas dib(kWidth, kHeight);
-    m_progress.PaintTo(dib.dc());
+    Print(dib.dc());
     const COLORREF crFill = dib.At(100, 3);
     EXPECT_GT(GetRValue(crFill), 220);
     EXPECT_GT(GetGValue(crFill), 100);
@@ -159,12 +163,12 @@ TEST_F(CustomProgressTest, AbsurdPositionPaintsLikeAFullRun)
     // far beyond must not take forever.
     m_progress.m_nPos = 120;
     DibCanvas expected(kWidth, kHeight);
-    m_progress.PaintTo(expected.dc());
+    Print(expected.dc());
 
     m_progress.m_nPos = 0x7FFFFFFF;
     DibCanvas dib(kWidth, kHeight);
     const DWORD nStart = ::GetTickCount();
-    m_progress.PaintTo(dib.dc());
+    Print(dib.dc());
     EXPECT_LT(::GetTickCount() - nStart, 5000u);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
@@ -174,12 +178,8 @@ TEST_F(CustomProgressTest, AbsurdPositionPaintsLikeAFullRun)
 TEST_F(CustomProgressTest, WindowPaintsTheSameThroughItsMessages)
 {
     m_progress.m_nPos = 26;
-    DibCanvas direct(kWidth, kHeight);
-    m_progress.PaintTo(direct.dc());
-
-    // WM_PRINTCLIENT runs the WM_PAINT handler into the given DC.
     DibCanvas printed(kWidth, kHeight);
-    m_progress.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+    Print(printed.dc());
 
     // A real WM_PAINT, read back from the window's own DC.
     m_progress.Invalidate(TRUE);
@@ -187,13 +187,12 @@ TEST_F(CustomProgressTest, WindowPaintsTheSameThroughItsMessages)
     PumpMessages(100);
     DibCanvas screen(kWidth, kHeight);
     {
-        WindowDc window(m_progress.m_hWnd);
+        const WindowDc window = GetWindowDc(m_progress.m_hWnd);
         ASSERT_TRUE(::BitBlt(screen.dc(), 0, 0, kWidth, kHeight, window.get(), 0, 0, SRCCOPY));
     }
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
-            ASSERT_EQ(printed.At(x, y), direct.At(x, y)) << x << "," << y;
-            ASSERT_TRUE(ColourNear(screen.At(x, y), direct.At(x, y), 0)) << x << "," << y;
+            ASSERT_TRUE(ColourNear(screen.At(x, y), printed.At(x, y), 0)) << x << "," << y;
         }
 }
 

@@ -36,11 +36,11 @@ std::wstring ScreenshotFolder()
 UniqueGpImage CaptureScreen(const RECT& rcScreen)
 {
     const CRect rc(rcScreen);
-    WindowDc screen(nullptr);
+    const WindowDc screen = GetWindowDc(nullptr);
     UniqueHBitmap bitmap(::CreateCompatibleBitmap(screen.get(), rc.Width(), rc.Height()));
     {
         UniqueHdc dc(::CreateCompatibleDC(screen.get()));
-        SelectGuard select(dc.get(), bitmap.get());
+        const SelectGuard select = SelectInto(dc.get(), bitmap.get());
         ::BitBlt(dc.get(), 0, 0, rc.Width(), rc.Height(), screen.get(), rc.left, rc.top, SRCCOPY);
     }
     GpBitmap* pBitmap = nullptr;

@@ -2,6 +2,7 @@
 
 #include "framework/Afx.h"
 #include "framework/Button.h"
+#include "res/resource.h"
 #include "ui/ZULTolpButton.h"
 
 #include <vector>
@@ -35,7 +36,12 @@ protected:
 };
 
 // The looks as the installer assigns them: left, centre, right picture IDs.
-const UINT kLookPictures[4][3] = {{133, 137, 141}, {134, 138, 142}, {135, 139, 143}, {132, 136, 140}};
+const UINT kLookPictures[4][3] = {
+    {IDB_BUTTON_NORMAL_LEFT, IDB_BUTTON_NORMAL_CENTRE, IDB_BUTTON_NORMAL_RIGHT},
+    {IDB_BUTTON_HOVER_LEFT, IDB_BUTTON_HOVER_CENTRE, IDB_BUTTON_HOVER_RIGHT},
+    {IDB_BUTTON_PRESSED_LEFT, IDB_BUTTON_PRESSED_CENTRE, IDB_BUTTON_PRESSED_RIGHT},
+    {IDB_BUTTON_DISABLED_LEFT, IDB_BUTTON_DISABLED_CENTRE, IDB_BUTTON_DISABLED_RIGHT},
+};
 
 constexpr int kWidth = 75;  // the dialog's layout
 constexpr int kHeight = 25;
@@ -77,7 +83,7 @@ TEST_F(ZULTolpButtonTest, SetStateImagesSizesTheWindowToTheLeftEdge)
 {
     ButtonProbe button;
     ASSERT_TRUE(button.Create(L"Cancel", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, CRect(10, 40, 90, 70), &m_parent, 3));
-    ASSERT_TRUE(button.SetStateImages(CZULTolpButton::LOOK_NORMAL, 133, 137, 141));
+    ASSERT_TRUE(button.SetStateImages(CZULTolpButton::LOOK_NORMAL, IDB_BUTTON_NORMAL_LEFT, IDB_BUTTON_NORMAL_CENTRE, IDB_BUTTON_NORMAL_RIGHT));
     CRect rc;
     button.GetWindowRect(&rc);
     EXPECT_EQ(rc.Width(), 3);
@@ -91,7 +97,7 @@ TEST_F(ZULTolpButtonTest, SetStateImagesSizesTheWindowToTheLeftEdge)
 
     // A left edge that fails to load gives no size: the window keeps its own.
     button.MoveWindow(10, 40, 50, 25);
-    EXPECT_FALSE(button.SetStateImages(CZULTolpButton::LOOK_HOVER, 999, 138, 142));
+    EXPECT_FALSE(button.SetStateImages(CZULTolpButton::LOOK_HOVER, 999, IDB_BUTTON_HOVER_CENTRE, IDB_BUTTON_HOVER_RIGHT));
     button.GetWindowRect(&rc);
     EXPECT_EQ(rc.Width(), 50);
     EXPECT_EQ(rc.Height(), 25);

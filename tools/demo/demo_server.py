@@ -6,10 +6,11 @@ host they name. It answers:
 
 * the connectivity probe (``http://www.quenlor-probe.example/``) with a short page;
 * the download address (``http://update.quenlor.example/download/Tavo_Q7120.exe``)
-  with the stand-in setup program, padded with zero bytes to ``--size`` (a
+  with the stand-in setup program, paced over about ``--seconds``, so the
+  progress bar has something to show; ``--size`` pads it with zero bytes (a
   Windows program ignores bytes after its last section, so the padded file
-  still runs) and paced over about ``--seconds``, so the progress bar has
-  something to show;
+  still runs, but its signature no longer verifies: Quilmer then refuses it,
+  which is how the demo shows the refusal);
 * anything else as the test server does (tests/server/server.py, whose
   request handling this reuses).
 
@@ -66,8 +67,8 @@ def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--setup", required=True, help="the stand-in setup program to serve")
     ap.add_argument("--port-file", required=True)
-    ap.add_argument("--size", type=int, default=4 * 1024 * 1024,
-                    help="bytes served (the program padded with zeros; never less than the program)")
+    ap.add_argument("--size", type=int, default=0,
+                    help="bytes served (the program padded with zeros; never less than the program, the default)")
     ap.add_argument("--seconds", type=float, default=4.0, help="about how long the transfer takes")
     ap.add_argument("--log")
     ap.add_argument("--body-out")

@@ -4,5 +4,5 @@
 
 TEST(Afx, AppNameIsTheExecutableNameWithoutExtension)
 {
-    EXPECT_STREQ(L"core_test", AfxGetAppName());
+    EXPECT_STREQ(L"framework_test", AfxGetAppName());
 }

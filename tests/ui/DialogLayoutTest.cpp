@@ -2,30 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
-// The installer's window is 474 x 285 (the background less one pixel each way)
-// with a 101 x 107 logo.
-TEST(DialogLayoutTest, InstallerWindowMatchesItsTable)
+struct LayoutCase
 {
-    const DialogLayout layout = ComputeDialogLayout(474, 107);
-    EXPECT_EQ(layout.rcTitle, CRect(20, 50, 454, 65));
-    EXPECT_EQ(layout.rcDescription, CRect(20, 70, 454, 85));
-    EXPECT_EQ(layout.rcFileStatus, CRect(20, 207, 454, 222));
-    EXPECT_EQ(layout.rcPercent, CRect(404, 207, 454, 222));
-    EXPECT_EQ(layout.rcProgress, CRect(20, 227, 464, 237));
-    EXPECT_EQ(layout.rcCancel, CRect(199, 252, 274, 277));
+    const char* name;
+    int cxClient;
+    int cyLogo;
+    CRect rcTitle, rcDescription, rcFileStatus, rcPercent, rcProgress, rcCancel;
+};
+
+class DialogLayoutTable : public ::testing::TestWithParam<LayoutCase>
+{
+};
+
+TEST_P(DialogLayoutTable, PlacesEveryControl)
+{
+    const LayoutCase& c = GetParam();
+    const DialogLayout layout = ComputeDialogLayout(c.cxClient, c.cyLogo);
+    EXPECT_EQ(layout.rcTitle, c.rcTitle);
+    EXPECT_EQ(layout.rcDescription, c.rcDescription);
+    EXPECT_EQ(layout.rcFileStatus, c.rcFileStatus);
+    EXPECT_EQ(layout.rcPercent, c.rcPercent);
+    EXPECT_EQ(layout.rcProgress, c.rcProgress);
+    EXPECT_EQ(layout.rcCancel, c.rcCancel);
 }
 
-TEST(DialogLayoutTest, LowerRowsFollowTheLogoAndWidthsTheClient)
-{
-    const DialogLayout layout = ComputeDialogLayout(300, 0);
-    EXPECT_EQ(layout.rcTitle, CRect(20, 50, 280, 65));
-    EXPECT_EQ(layout.rcFileStatus, CRect(20, 100, 280, 115));
-    EXPECT_EQ(layout.rcPercent, CRect(230, 100, 280, 115));
-    EXPECT_EQ(layout.rcProgress, CRect(20, 120, 290, 130));
-    EXPECT_EQ(layout.rcCancel, CRect(112, 145, 187, 170));
-}
+const LayoutCase kLayouts[] = {
+    // The installer's window is 474 x 285 (the background less one pixel each
+    // way) with a 101 x 107 logo.
+    {"installer", 474, 107, CRect(20, 50, 454, 65), CRect(20, 70, 454, 85), CRect(20, 207, 454, 222),
+     CRect(404, 207, 454, 222), CRect(20, 227, 464, 237), CRect(199, 252, 274, 277)},
+    // The lower rows follow the logo, the widths the client.
+    {"no_logo_narrow", 300, 0, CRect(20, 50, 280, 65), CRect(20, 70, 280, 85), CRect(20, 100, 280, 115),
+     CRect(230, 100, 280, 115), CRect(20, 120, 290, 130), CRect(112, 145, 187, 170)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Clients, DialogLayoutTable, ::testing::ValuesIn(kLayouts),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 // A file line read from right to left is aligned right: it ends where the
 // percentage begins instead of running under it. Nothing else moves.
