@@ -105,7 +105,7 @@ TEST_F(CustomProgressTest, RunEqualsItsStripsDrawnOneByOne)
         SCOPED_TRACE(nPos);
         m_progress.m_nPos = nPos;
         DibCanvas painted(kWidth, kHeight);
-        m_progress.PaintTo(painted.dc());
+        Print(painted.dc());
 
         DibCanvas reference(kWidth, kHeight);
         {
