@@ -55,7 +55,8 @@ for width in "${widths[@]}"; do
     continue
   fi
   [ -f "$bench/CMakeCache.txt" ] || cmake -S "$src" -B "$bench" -DQUILMER_ARCH="$width" >/dev/null
-  cmake --build "$bench" -j2 --target Quilmer e2e_driver standin-setup BareDialog DownloadBench PartsBench >/dev/null
+  cmake --build "$bench" -j2 --target Quilmer e2e_driver e2e_unchecked_launcher standin-setup standin-signed trust-root \
+    BareDialog DownloadBench PartsBench >/dev/null
   "$bench/harness/wine-run" --up >/dev/null
   running=$bench
   python3 "$src/bench/installer.py" --build "$bench" ${options[@]+"${options[@]}"}
