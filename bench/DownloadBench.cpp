@@ -2,8 +2,9 @@
 //
 //   a  the downloader itself: CHttpMultiFileDown with its real worker thread,
 //      its file and its messages, reporting to two windows on a thread of
-//      their own (a hidden standard progress control and a notify window whose
-//      handler only stores the percentage), as the installer dialog does;
+//      their own (the tests' MessageReceiver: a hidden standard progress
+//      control and a notify window whose handler only counts), as the
+//      installer dialog does;
 //   b  the floor under that design: the downloader's own request (CHttpRequest,
 //      with its 100 ms wait before it is sent), 1024-byte reads and, per
 //      chunk, PBM_SETPOS and WM_DOWNLOAD_PROGRESS sent to the same two kinds of
@@ -37,11 +38,11 @@
 #include "net/DownloadMessages.h"
 #include "net/HttpMultiFileDown.h"
 #include "net/HttpRequest.h"
+#include "net/MessageSink.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -92,117 +93,6 @@ double SecondsBetween(LONGLONG from, LONGLONG to)
     return static_cast<double>(to - from) / static_cast<double>(f.QuadPart);
 }
 
-// The messages that end a binary job; the benchmark queues no other kind.
-bool EndsABinaryJob(UINT message)
-{
-    return message == WM_BINARYDOWN_COMPLETE || message == WM_BINARYDOWN_ERROR || message == WM_BINARYDOWN_CANCEL ||
-           message == WM_CONNECTION_ERROR;
-}
-
-// The receiving side, standing in for the installer dialog: a hidden notify
-// window with a hidden standard progress control as its child, both on a
-// thread of their own that does nothing but pump messages. The notify
-// window's handlers do as little as the dialog's should: store a number.
-class Receiver
-{
-public:
-    Receiver()
-    {
-        m_hReady.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        m_hEnded.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        m_hThread.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, &m_dwThreadId));
-        if (m_hThread)
-            ::WaitForSingleObject(m_hReady.get(), INFINITE);
-    }
-    ~Receiver()
-    {
-        if (!m_hThread)
-            return;
-        ::PostThreadMessageW(m_dwThreadId, WM_QUIT, 0, 0);
-        ::WaitForSingleObject(m_hThread.get(), INFINITE);
-    }
-    Receiver(const Receiver&) = delete;
-    Receiver& operator=(const Receiver&) = delete;
-
-    bool IsReady() const { return m_hNotify && m_hProgress; }
-    HWND Notify() const { return m_hNotify; }
-    HWND Progress() const { return m_hProgress; }
-
-    // The message that ended the run, 0 when none came within dwTimeoutMs.
-    UINT WaitForEnd(DWORD dwTimeoutMs) const
-    {
-        return ::WaitForSingleObject(m_hEnded.get(), dwTimeoutMs) == WAIT_OBJECT_0 ? m_nEndMessage.load() : 0;
-    }
-    LONGLONG EndTime() const { return m_nEndTime; }
-    LONG ProgressCount() const { return m_nProgressCount; }
-    // Ask before the receiver is destroyed: the thread still runs then.
-    double CpuSeconds() const { return ThreadCpuSeconds(m_hThread.get()); }
-
-private:
-    static DWORD WINAPI ThreadMain(LPVOID pParam)
-    {
-        auto* self = static_cast<Receiver*>(pParam);
-        const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
-        ::InitCommonControlsEx(&icc);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &NotifyProc;
-        wc.hInstance = hInstance;
-        wc.lpszClassName = L"QuilmerBenchNotify";
-        ::RegisterClassW(&wc);
-        // Both hidden, as the installer's progress control is: a position change
-        // costs the control's bookkeeping but no painting.
-        UniqueHwnd hNotify(::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 200, 100, nullptr,
-                                             nullptr, hInstance, nullptr));
-        if (hNotify) {
-            ::SetWindowLongPtrW(hNotify.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-            self->m_hProgress = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 200, 16, hNotify.get(),
-                                                  nullptr, hInstance, nullptr);
-            self->m_hNotify = hNotify.get();
-        }
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before anyone posts
-        ::SetEvent(self->m_hReady.get());
-        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
-            ::DispatchMessageW(&msg);
-        return 0; // hNotify takes its child with it
-    }
-
-    static LRESULT CALLBACK NotifyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        auto* self = reinterpret_cast<Receiver*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-        if (!self)
-            return ::DefWindowProcW(hWnd, message, wParam, lParam);
-        if (message == WM_DOWNLOAD_PROGRESS) {
-            self->m_nPercent = static_cast<UINT>(wParam);
-            ++self->m_nProgressCount;
-            return 0;
-        }
-        if (message == WM_DOWNLOAD_START)
-            return 0;
-        if (EndsABinaryJob(message)) {
-            self->m_nEndTime = Now();
-            self->m_nEndMessage = message;
-            ::SetEvent(self->m_hEnded.get());
-            return 0;
-        }
-        return ::DefWindowProcW(hWnd, message, wParam, lParam);
-    }
-
-    UniqueHandle m_hReady;
-    UniqueHandle m_hEnded;
-    UniqueHandle m_hThread;
-    DWORD m_dwThreadId = 0;
-    // Written by the receiver's thread before m_hReady is set, read-only after.
-    HWND m_hNotify = nullptr;
-    HWND m_hProgress = nullptr;
-    // Written by the receiver's thread, read by the benchmark's.
-    std::atomic<UINT> m_nPercent{0};
-    std::atomic<LONG> m_nProgressCount{0};
-    std::atomic<UINT> m_nEndMessage{0};
-    std::atomic<LONGLONG> m_nEndTime{0};
-};
-
 struct Measurement
 {
     ULONGLONG nBytes = 0;
@@ -252,7 +142,7 @@ private:
 
 bool RunDownloader(const wchar_t* pszUrl, const wchar_t* pszPath, Measurement& m)
 {
-    Receiver receiver;
+    MessageReceiver receiver;
     if (!receiver.IsReady()) {
         std::fprintf(stderr, "DownloadBench: the receiving windows could not be created\n");
         return false;
@@ -275,7 +165,7 @@ bool RunDownloader(const wchar_t* pszUrl, const wchar_t* pszPath, Measurement& m
     ::WaitForSingleObject(downloader.Completed(), INFINITE);
     m.dSeconds = SecondsBetween(start, receiver.EndTime());
     m.dCpu = downloader.WorkerCpu();
-    m.dReceiverCpu = receiver.CpuSeconds();
+    m.dReceiverCpu = ThreadCpuSeconds(receiver.Thread());
     m.nChunks = receiver.ProgressCount();
     WIN32_FILE_ATTRIBUTE_DATA fad;
     if (!::GetFileAttributesExW(pszPath, GetFileExInfoStandard, &fad)) {
@@ -303,9 +193,9 @@ bool RunFloor(const wchar_t* pszUrl, DWORD nChunk, DWORD dwSendDelayMs, HWND hPr
                          ::GetLastError());
             return false;
         }
-        LONG nLength = 0;
-        if (request.QueryContentLength(nLength) && nLength > 0)
-            nAnnounced = static_cast<ULONGLONG>(nLength);
+        ULONGLONG nLength = 0;
+        if (request.QueryContentLength(nLength))
+            nAnnounced = nLength;
 
         std::vector<BYTE> buffer(nChunk);
         for (;;) {
@@ -372,13 +262,13 @@ int wmain(int argc, wchar_t** argv)
         ok = RunDownloader(pszUrl, argv[3], m);
         break;
     case L'b': {
-        Receiver receiver;
+        MessageReceiver receiver;
         if (!receiver.IsReady()) {
             std::fprintf(stderr, "DownloadBench: the receiving windows could not be created\n");
             return 1;
         }
         ok = RunFloor(pszUrl, kDownloaderChunk, CHttpRequest::kSendDelayMs, receiver.Progress(), receiver.Notify(), m);
-        m.dReceiverCpu = receiver.CpuSeconds();
+        m.dReceiverCpu = ThreadCpuSeconds(receiver.Thread());
         break;
     }
     case L'c':

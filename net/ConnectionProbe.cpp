@@ -16,7 +16,7 @@ constexpr const wchar_t* kLogPrefix = L"CZULNotifyClientDlg::CheckConnection() -
 
 void ProbeLog(const wchar_t* pszText)
 {
-    DebugLine(CString(kLogPrefix) + pszText);
+    DebugLineFormat(L"%s%s", kLogPrefix, pszText);
 }
 
 // 100 ms each: the whole probe, at most two attempts, must answer well within
@@ -36,16 +36,13 @@ DWORD WINAPI CheckConnection(LPVOID pParam)
     ProbeLog(L"start");
 
     const CString strURL(static_cast<const wchar_t*>(pParam));
-    DebugLine(L"CZULNotifyClientDlg::CheckConnection() -" + strURL);
+    DebugLineFormat(L"CZULNotifyClientDlg::CheckConnection() -%s", strURL.GetString());
 
     DWORD dwFlags = 0;
     const BOOL bConnected = g_connectionProbePlatform.pfnInternetGetConnectedState(&dwFlags, 0);
     g_bInternetConnected = (bConnected && !(dwFlags & INTERNET_CONNECTION_OFFLINE)) ? TRUE : FALSE;
-    if (dwFlags != 0xFFFFFFFF) {
-        CString strLine;
-        strLine.Format(L"%s(InternetGetConnectedState) ConnectionType : %d", kLogPrefix, static_cast<int>(dwFlags));
-        DebugLine(strLine);
-    }
+    if (dwFlags != 0xFFFFFFFF)
+        DebugLineFormat(L"%s(InternetGetConnectedState) ConnectionType : %d", kLogPrefix, static_cast<int>(dwFlags));
     if (g_bInternetConnected) {
         ProbeLog(L"end InternetCheckConnection true");
         return 0;
@@ -65,9 +62,7 @@ DWORD WINAPI CheckConnection(LPVOID pParam)
     for (DWORD dwOption : kTimeoutOptions) {
         DWORD dwValue = kTimeoutMs;
         ::InternetSetOptionW(hSession.get(), dwOption, &dwValue, sizeof dwValue);
-        CString strLine;
-        strLine.Format(L"%sInternetSetOption %d", kLogPrefix, ++nOption);
-        DebugLine(strLine);
+        DebugLineFormat(L"%sInternetSetOption %d", kLogPrefix, ++nOption);
     }
 
     // Bypasses any cache: only an answer from the site itself counts.

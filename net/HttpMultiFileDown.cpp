@@ -18,16 +18,35 @@ namespace {
 constexpr DWORD kChunkBytes = 1024;
 constexpr DWORD kPauseSleepMs = 500;
 
-// (received × 100) ÷ announced, rounded down; 0 while no length is known, so a
-// response without a usable Content-Length never divides by zero.
-UINT Percentage(ULONGLONG nReceived, LONG nAnnounced)
-{
-    if (nAnnounced <= 0)
-        return 0;
-    return static_cast<UINT>(nReceived * 100 / static_cast<ULONGLONG>(nAnnounced));
-}
-
 } // namespace
+
+UINT DownloadPercentage(ULONGLONG nReceived, ULONGLONG nAnnounced) noexcept
+{
+    if (nAnnounced == 0)
+        return 0;
+    if (nReceived >= nAnnounced)
+        return 100;
+    // Two decimal digits of nReceived ÷ nAnnounced by long division. Each
+    // digit is (10 × remainder) ÷ nAnnounced, found by adding the remainder ten
+    // times modulo nAnnounced, so no intermediate ever exceeds nAnnounced.
+    UINT nPercent = 0;
+    ULONGLONG nRemainder = nReceived;
+    for (int nDigits = 0; nDigits < 2; ++nDigits) {
+        UINT nDigit = 0;
+        ULONGLONG nSum = 0;
+        for (int i = 0; i < 10; ++i) {
+            if (nSum >= nAnnounced - nRemainder) {
+                nSum -= nAnnounced - nRemainder;
+                ++nDigit;
+            } else {
+                nSum += nRemainder;
+            }
+        }
+        nPercent = nPercent * 10 + nDigit;
+        nRemainder = nSum;
+    }
+    return nPercent;
+}
 
 CHttpMultiFileDown::CHttpMultiFileDown()
 {
@@ -115,12 +134,12 @@ ULONGLONG CHttpMultiFileDown::GetRemoteFileSize(const CString& strURL)
     // The caller's thread: nothing thrown here reaches it.
     try {
         CHttpRequest request;
-        LONG nLength = 0;
+        ULONGLONG nLength = 0;
         if (!OpenRequest(strURL, request) || !request.QueryContentLength(nLength))
             return 0;
         // The body is never read: closing the request drops it.
         request.Close();
-        return static_cast<ULONGLONG>(static_cast<LONGLONG>(nLength));
+        return nLength;
     } catch (CException* e) {
         e->Delete();
     } catch (const std::exception&) {
@@ -138,8 +157,12 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
     CHttpRequest request;
     if (!OpenRequest(strURL, request))
         return FALSE;
-    LONG nAnnounced = 0;
-    request.QueryContentLength(nAnnounced);
+    // Without a positive length the body has no bound: nothing is written.
+    ULONGLONG nAnnounced = 0;
+    if (!request.QueryContentLength(nAnnounced) || nAnnounced == 0) {
+        DebugLine(L"No usable Content-Length ! \r\n");
+        return FALSE;
+    }
 
     // The cancel and pause flags are deliberately not cleared here: a cancel
     // (or pause) that the dialog set while the request was being opened must
@@ -153,6 +176,7 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
     ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_START, 0, 0);
     m_nReceivedBytes = 0;
 
+    BOOL bOverlong = FALSE;
     BYTE buffer[kChunkBytes];
     for (;;) {
         if (m_bPause) {
@@ -168,6 +192,13 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
                 break;
             if (m_bCancel)
                 break;
+            if (dwRead > nAnnounced - m_nReceivedBytes) {
+                // More than announced: the rest is not written, and the file
+                // (of the announced length, perhaps) is removed below.
+                DebugLine(L"Body longer than announced ! \r\n");
+                bOverlong = TRUE;
+                break;
+            }
             try {
                 file.Write(buffer, dwRead);
             } catch (CFileException* e) {
@@ -177,7 +208,7 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
                 m_bCancel = TRUE;
             }
             m_nReceivedBytes += dwRead;
-            const UINT nPercent = Percentage(m_nReceivedBytes, nAnnounced);
+            const UINT nPercent = DownloadPercentage(m_nReceivedBytes, nAnnounced);
             ::SendMessageW(hProgressWnd, PBM_SETPOS, nPercent, 0);
             ::SendMessageW(m_hNotifyWnd, WM_DOWNLOAD_PROGRESS, nPercent, 0);
         }
@@ -192,8 +223,8 @@ BOOL CHttpMultiFileDown::HTTPDown2(const CString& strLocalPath, HWND hProgressWn
     // name something else by now.
     if (!file.IsOpen())
         return FALSE;
-    const ULONGLONG nLength = file.GetLength();
-    if (nLength != static_cast<ULONGLONG>(static_cast<LONGLONG>(nAnnounced))) {
+    const ULONGLONG nLength = bOverlong ? 0 : file.GetLength();
+    if (bOverlong || nLength != nAnnounced) {
         DeleteThroughHandle(file.GetHandle());
         file.Abort();
         return FALSE;

@@ -27,6 +27,11 @@ public:
     CString m_strURL;       // address of the remote file
 };
 
+// The percentage of a transfer: nReceived × 100 ÷ nAnnounced, rounded down,
+// in 0 to 100 for any 64-bit values (100 once nReceived reaches nAnnounced),
+// without overflow; 0 while nAnnounced is 0.
+UINT DownloadPercentage(ULONGLONG nReceived, ULONGLONG nAnnounced) noexcept;
+
 class CHttpMultiFileDown : public CThread
 {
     DECLARE_DYNAMIC(CHttpMultiFileDown)
@@ -86,8 +91,10 @@ protected:
     // Worker thread: fetches one job into strLocalPath: the request's read
     // loop, writing each chunk to the file and reporting the percentage. TRUE
     // when the file on disk has the announced length and no cancel was asked
-    // for. A file of any other length is deleted. Throws what the file or the
-    // strings throw; DoWork catches it.
+    // for. A file of any other length is deleted. A response without a
+    // positive Content-Length fails before the file is created; a body longer
+    // than announced stops the reads at once and fails. Throws what the file
+    // or the strings throw; DoWork catches it.
     BOOL HTTPDown2(const CString& strLocalPath, HWND hProgressWnd, const CString& strURL);
 
 private:

@@ -12,6 +12,9 @@ static_assert(CHttpRequest::kFlags == 0x84400000, "GET without cache, on a kept 
 
 namespace {
 
+// The lowest status code an HTTP status line can carry.
+constexpr LONG kFirstStatus = 100;
+
 // 32 bytes: a status code or a length needs far fewer than 15 characters.
 constexpr DWORD kQueryBufferChars = 16;
 
@@ -27,14 +30,41 @@ LONG ParseInt32(const wchar_t* psz)
     return static_cast<LONG>(value);
 }
 
+// One response value as text; FALSE when the response does not carry it or
+// it does not fit.
+template <DWORD N>
+BOOL QueryText(HINTERNET hRequest, DWORD dwInfoLevel, wchar_t (&szValue)[N])
+{
+    szValue[0] = L'\0';
+    DWORD cbValue = sizeof szValue;
+    return ::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr);
+}
+
 // One response value as a number; FALSE when the response does not carry it.
 BOOL QueryNumber(HINTERNET hRequest, DWORD dwInfoLevel, LONG& nValue)
 {
-    wchar_t szValue[kQueryBufferChars] = {};
-    DWORD cbValue = sizeof szValue;
-    if (!::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr))
+    wchar_t szValue[kQueryBufferChars];
+    if (!QueryText(hRequest, dwInfoLevel, szValue))
         return FALSE;
     nValue = ParseInt32(szValue);
+    return TRUE;
+}
+
+// A length: one or more decimal digits, nothing else, at most 2^64 - 1.
+BOOL ParseLength(const wchar_t* psz, ULONGLONG& nLength)
+{
+    if (!*psz)
+        return FALSE;
+    ULONGLONG nValue = 0;
+    for (; *psz; ++psz) {
+        if (*psz < L'0' || *psz > L'9')
+            return FALSE;
+        const unsigned nDigit = static_cast<unsigned>(*psz - L'0');
+        if (nValue > (ULLONG_MAX - nDigit) / 10)
+            return FALSE;
+        nValue = nValue * 10 + nDigit;
+    }
+    nLength = nValue;
     return TRUE;
 }
 
@@ -55,6 +85,16 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
         return FALSE;
     }
 
+    // An https address asks for TLS. WinINet then checks the server's
+    // certificate and fails the send on any fault in it; no flag here waives
+    // a check. Redirects are not followed at all, so none can lead from the
+    // secure address to a plain one: a 3xx answer fails like any status but 200.
+    DWORD dwFlags = kFlags;
+    if (dwService == AFX_INET_SERVICE_HTTPS) {
+        dwService = INTERNET_SERVICE_HTTP;
+        dwFlags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    }
+
     // Built in locals and kept only once the whole sequence has succeeded:
     // on any failure the holders close what was opened, newest first.
     UniqueHInternet hSession(::InternetOpenW(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -70,7 +110,7 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
     }
     const wchar_t* acceptTypes[] = {L"*/*", nullptr};
     UniqueHInternet hRequest(
-        ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr, acceptTypes, kFlags, 0));
+        ::HttpOpenRequestW(hConnect.get(), nullptr, strObject, nullptr, nullptr, acceptTypes, dwFlags, 0));
     if (!hRequest) {
         DebugLine(L"HttpOpenRequest error \r\n");
         return FALSE;
@@ -84,8 +124,11 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
         return FALSE;
     }
 
+    // A status below 100 is no status line at all: when the server resets the
+    // connection after the request went out, Wine's WinINet may report the
+    // send as done and the status as "0", where Windows fails the send.
     LONG nStatus = 0;
-    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus)) {
+    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus) || nStatus < kFirstStatus) {
         DebugLine(L"HttpQueryInfo Failed ! \r\n");
         return FALSE;
     }
@@ -105,11 +148,15 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
     return TRUE;
 }
 
-BOOL CHttpRequest::QueryContentLength(LONG& nLength) const
+BOOL CHttpRequest::QueryContentLength(ULONGLONG& nLength) const
 {
-    if (!m_hRequest || !QueryNumber(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, nLength))
+    // Room for any 64-bit number with leading zeros to spare; a longer text is
+    // no length either way.
+    wchar_t szLength[64];
+    if (!m_hRequest || !QueryText(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szLength) ||
+        !ParseLength(szLength, nLength))
         return FALSE;
-    DebugLineFormat(L"%d bytes \r\n", static_cast<int>(nLength));
+    DebugLineFormat(L"%I64u bytes \r\n", nLength);
     return TRUE;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// One plain-HTTP GET over WinINet: the address parsed, a session, a
+// One HTTP GET over WinINet (plain, or over TLS for an https address): the
+// address parsed, a session, a
 // connection and a request opened, the request sent after a short wait, and
 // the status read. The downloader and the download benchmark both use it, so
 // they ask WinINet for exactly the same thing.
@@ -14,7 +15,9 @@ class CHttpRequest
 {
 public:
     // The request's flags, in one place: a GET that neither reads nor writes
-    // the cache, on a connection kept open.
+    // the cache, on a connection kept open. An https address adds
+    // INTERNET_FLAG_SECURE and INTERNET_FLAG_NO_AUTO_REDIRECT, and nothing that
+    // would let a certificate error pass.
     static constexpr DWORD kFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
     // 100 ms between opening and sending the request, as the downloader has
     // always waited.
@@ -27,17 +30,18 @@ public:
     // Parse, session, connection, GET request, dwSendDelayMs wait, send,
     // status. TRUE with a 200 response open; otherwise nothing stays open
     // (a request opens fully or not at all), and Answered() says whether a
-    // status came, Status() which. Writes one diagnostic line per failed step.
+    // status came (a code of 100 or more), Status() which. Writes one diagnostic line per failed step.
     // Opening again closes what an earlier Open left open.
     BOOL Open(const CString& strURL, DWORD dwSendDelayMs = kSendDelayMs);
     BOOL Answered() const noexcept { return m_bAnswered; }
     LONG Status() const noexcept { return m_nStatus; }
 
-    // The Content-Length header of the open response, as a signed 32-bit
-    // number (values beyond the range read as its ends, text that is no
-    // number as 0); FALSE, with nLength untouched, when the response does not
-    // carry one. The one place the length is read.
-    BOOL QueryContentLength(LONG& nLength) const;
+    // The Content-Length header of the open response as an unsigned 64-bit
+    // number. Only a text of decimal digits that fits 64 bits is a length:
+    // FALSE, with nLength untouched, for a response without the header and for
+    // any other text (empty, a sign, a suffix, beyond 2^64 - 1). The one place
+    // the length is read.
+    BOOL QueryContentLength(ULONGLONG& nLength) const;
 
     // Up to cbBuffer bytes of the body; dwRead 0 at its end. FALSE when
     // WinINet reports a failure.

@@ -2,6 +2,7 @@
 
 #include "framework/Afx.h"
 #include "res/resource.h"
+#include "ui/SkinRun.h"
 
 #include <algorithm>
 
@@ -47,20 +48,8 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
 
     if (m_nPos <= 0 || nTrackWidth == 0 || nCentreWidth == 0)
         return;
-    m_pImgFillLeft.Draw(pGraphics, 0, 0);
-    if (m_nPos == 1)
-        return;
-
-    if (m_nPos == 100) {
-        // The full bar fits the track exactly, whatever the strip's width.
-        const int nStrips = nTrackWidth - nRightWidth - nLeftWidth;
-        if (nCentreWidth == 1) {
-            DrawRun(pGraphics, nLeftWidth, nStrips);
-        } else {
-            for (int i = 0; i < nStrips; ++i)
-                m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
-        }
-        m_pImgFillRight.Draw(pGraphics, nTrackWidth - nRightWidth, 0);
+    if (m_nPos == 1) {
+        m_pImgFillLeft.Draw(pGraphics, 0, 0);
         return;
     }
 
@@ -69,30 +58,15 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
     // overflowing the conversion to int) without changing a visible pixel.
     const double fillExact = (m_nPos - 1) * step;
     const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
-    if (nCentreWidth == 1) {
-        DrawRun(pGraphics, nLeftWidth, nFill);
-    } else {
-        for (int i = 0; i < nFill; i += nCentreWidth)
-            m_pImgFillCentre.Draw(pGraphics, nLeftWidth + i, 0);
-    }
-    m_pImgFillRight.Draw(pGraphics, nLeftWidth + nFill, 0);
-}
-
-// A strip one pixel wide, side by side with itself: the run is the strip's
-// column in every column. Should the run picture fail to be made, the strips
-// are drawn one by one, as before.
-void CCustomProgress::DrawRun(GpGraphics* pGraphics, int x, int nWidth) const
-{
-    if (nWidth <= 0)
-        return;
-    if (GpImage* pRun = FillRun(nWidth)) {
-        const int nHeight = static_cast<int>(m_pImgFillCentre.GetHeight());
-        GdipDrawImageRectRectI(pGraphics, pRun, x, 0, nWidth, nHeight, 0, 0, nWidth, nHeight, UnitPixel, nullptr,
-                               nullptr, nullptr);
+    const int nStrips = m_nPos == 100 ? nTrackWidth - nRightWidth - nLeftWidth : nFill;
+    GpImage* const pStrips = nCentreWidth == 1 ? FillRun(std::max(nStrips, 1)) : nullptr;
+    const SkinRun fill = {m_pImgFillLeft, m_pImgFillCentre, m_pImgFillRight, pStrips, pStrips ? m_nFillRunWidth : 0};
+    if (m_nPos == 100) {
+        // The full bar fits the track exactly, whatever the strip's width.
+        DrawSkinRun(pGraphics, fill, nLeftWidth, nTrackWidth - nRightWidth);
         return;
     }
-    for (int i = 0; i < nWidth; ++i)
-        m_pImgFillCentre.Draw(pGraphics, x + i, 0);
+    DrawSkinRun(pGraphics, fill, nLeftWidth, nLeftWidth + nFill, nCentreWidth);
 }
 
 GpImage* CCustomProgress::FillRun(int nWidth) const

@@ -35,11 +35,9 @@ private:
     void Compose(PaintBuffer& buffer) const;
 
     // The fill's run as one picture: the centre strip repeated in every column,
-    // made on first use and widened when a longer run is asked for. Drawing a
-    // part of it blends every column exactly as drawing that many one-pixel
-    // strips side by side does, in one call instead of one per pixel.
+    // made on first use and widened when a longer run is asked for (null when it
+    // cannot be made: the strips are then drawn one by one). See SkinRun.
     Gdiplus::GpImage* FillRun(int nWidth) const;
-    void DrawRun(Gdiplus::GpGraphics* pGraphics, int x, int nWidth) const;
 
     SkinImage m_pImgTrack;      // 147, 436 x 8
     SkinImage m_pImgFillLeft;   // 148, 5 x 7

@@ -1,6 +1,7 @@
 #include "ui/ZULTolpButton.h"
 
 #include "framework/Afx.h"
+#include "ui/SkinRun.h"
 
 #include <commctrl.h>
 
@@ -77,10 +78,8 @@ void CZULTolpButton::Compose(PaintBuffer& buffer) const
             GpGraphics* const pGraphics = graphics.get();
             GdipGraphicsClear(pGraphics, 0xFFFFFFFF);
             const SkinImage* const pieces = m_pImgPieces[nLook];
-            pieces[PIECE_LEFT].Draw(pGraphics, 0, 0);
-            for (int x = kEdgeWidth; x <= nWidth - kEdgeWidth - 1; ++x)
-                pieces[PIECE_CENTRE].Draw(pGraphics, x, 0);
-            pieces[PIECE_RIGHT].Draw(pGraphics, nWidth - kEdgeWidth, 0);
+            DrawSkinRun(pGraphics, {pieces[PIECE_LEFT], pieces[PIECE_CENTRE], pieces[PIECE_RIGHT]}, kEdgeWidth,
+                        nWidth - kEdgeWidth);
         }
         // GDI+ lets go of the DC here, before GDI writes the text into it.
     }

@@ -41,32 +41,26 @@ void RunElsewhere(const std::wstring& commandLine)
     ::CloseHandle(pi.hProcess);
 }
 
-// A folder of the test's own under the temporary folder, removed afterwards.
+// A folder of the test's own, where links can be planted, removed afterwards.
 class SetupTrustFolder : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        // In the build folder (a Z: path, the Unix one under Wine), where links
-        // can be planted.
-        m_strRoot = BuildFolder() + L"\\setup-trust-test-" + std::to_wstring(::GetCurrentProcessId());
-        TearDown();
-        ASSERT_TRUE(::CreateDirectoryW(m_strRoot.c_str(), nullptr));
+        ASSERT_TRUE(m_folder.Make(L"setup-trust-test"));
+        m_strRoot = m_folder.Path();
         m_strSetup = m_strRoot + L"\\Tavo_Real_Setup.exe";
         ASSERT_TRUE(Exists(Fixture(L"standin-signed.exe"))) << "build the standin-signed target first";
     }
 
-    void TearDown() override
-    {
-        if (::GetFileAttributesW(m_strRoot.c_str()) != INVALID_FILE_ATTRIBUTES)
-            RemovePlanted(m_strRoot);
-    }
+    void TearDown() override { m_folder.Remove(); }
 
     void Place(const wchar_t* pszFixture, const std::wstring& path)
     {
         ASSERT_TRUE(::CopyFileW(Fixture(pszFixture).c_str(), path.c_str(), FALSE));
     }
 
+    PlantingFolder m_folder;
     std::wstring m_strRoot, m_strSetup;
 };
 

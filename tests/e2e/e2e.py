@@ -5,7 +5,7 @@ server as the Internet, a driver program as the user's hands.
     e2e.py --build <build folder> <group> [--only <scenario>] [--keep]
 
 Groups (one ctest each): download, cancel, failures, offline (run it inside
-``tests/harness/with-server.sh --offline``), locale, paths, trust. ``--list`` names
+``tests/harness/with-server.sh --offline``), locale, paths, planting, trust, https. ``--list`` names
 the scenarios of every group.
 
 Each scenario starts its own test server (tests/server/server.py, serving the
@@ -107,7 +107,9 @@ def free_port():
 class Server:
     """tests/server/server.py on 127.0.0.1, the stand-in setup as the download."""
 
-    def __init__(self, work, standin, port=0):
+    def __init__(self, work, standin, port=0, tls=None):
+        """tls: the name of a certificate of build/tls (cmake/TestTlsCertificates.cmake)
+        that CONNECT tunnels end TLS with."""
         self.work = work
         port_file = os.path.join(work, "port")
         self.log = os.path.join(work, "requests.log")
@@ -115,7 +117,8 @@ class Server:
         self.proc = subprocess.Popen(
             [sys.executable, os.path.join(SOURCE, "tests", "server", "server.py"),
              "--port-file", port_file, "--log", self.log, "--port", str(port),
-             "--serve", "%s%s=%s" % (DOWNLOAD_HOST, DOWNLOAD_PATH, standin)],
+             "--serve", "%s%s=%s" % (DOWNLOAD_HOST, DOWNLOAD_PATH, standin)] + (
+                ["--tls-cert", tls + "-chain.pem", "--tls-key", tls + ".key"] if tls else []),
             stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.STDOUT)
         wait_for("the test server", lambda: os.path.exists(port_file) or self.proc.poll() is not None)
         check(self.proc.poll() is None, "the test server did not start")
@@ -198,6 +201,10 @@ class Env:
         self.unsigned = os.path.join(standins, "standin-setup.exe")
         self.variant = lambda name: os.path.join(standins, "standin-%s.exe" % name)
         self.driver = os.path.join(self.build, "tests", "e2e", "e2e_driver.exe")
+        self.planted_dll = os.path.join(self.build, "tests", "e2e", "planted_dll.dll")
+        self.quilmer_https = os.path.join(self.build, "tests", "e2e", "https", "Quilmer.exe")
+        self.tls_control = os.path.join(self.build, "tests", "e2e", "tls_control.exe")
+        self.planting_control = os.path.join(self.build, "tests", "e2e", "planting_control.exe")
         self.unchecked = os.path.join(self.build, "tests", "e2e", "e2e_unchecked_launcher.exe")
         display_file = os.path.join(self.build, "harness", "xdisplay")
         self.display = ":" + open(display_file).read().strip() if os.path.exists(display_file) else None
@@ -232,14 +239,15 @@ class Run:
     """One scenario's world: a work folder, a server, a driver, one Quilmer.exe."""
 
     def __init__(self, env, name, temp_dir=None, extra_env=None, server_port=0, start_server=True,
-                 keep=False, trace_message_boxes=False):
+                 keep=False, trace_message_boxes=False, tls=None):
         self.env = env
         self.keep = keep
         self.work = tempfile.mkdtemp(prefix="quilmer-e2e-%s-" % name)
         self.temp = temp_dir or os.path.join(self.work, "Temp")
         os.makedirs(self.temp, exist_ok=True)
         self.marker = os.path.join(self.work, "standin.ran")
-        self.server = Server(self.work, env.standin, server_port) if start_server else None
+        self.server = Server(self.work, env.standin, server_port,
+                             tls and os.path.join(env.build, "tls", tls)) if start_server else None
         self.port = self.server.port if self.server else server_port
         self.wine_env = dict(os.environ)
         if env.display and not self.wine_env.get("QUILMER_USE_OWN_DISPLAY"):
@@ -261,13 +269,15 @@ class Run:
 
     # -- the program
 
-    def launch(self, temp_windows=None, program=None):
-        """Starts Quilmer.exe (or program, with the same environment)."""
+    def launch(self, temp_windows=None, program=None, launch_env=None):
+        """Starts Quilmer.exe (or program, with the same environment);
+        launch_env: more variables for that process alone."""
         temp_windows = temp_windows or windows_path(self.temp) + "\\"
         variables = {"TEMP": temp_windows, "TMP": temp_windows,
                      "QUILMER_STANDIN_MARKER": windows_path(self.marker),
                      "http_proxy": "http://127.0.0.1:%d" % self.port}
         variables.update(self.extra_env)
+        variables.update(launch_env or {})
         self.started = time.monotonic()
         self.driver.ask("launch", windows_path(program or self.env.quilmer),
                         *["%s=%s" % kv for kv in variables.items()])
@@ -853,6 +863,66 @@ def scenario_leading_backslashes(env, args):
               "the stand-in ran as %s" % marker["module"])
 
 
+# DLLs that system DLLs load by name on the installer's behalf once it runs
+# (app/DllSearch.cpp preloads the same list). Not planted: version.dll (an
+# import of Wine's user32) and uxtheme.dll (loaded by Wine's user32 while it
+# initialises). Wine binds both before a program's first instruction, where no
+# code of the program can reach; Windows' user32 does neither.
+LOADED_ON_BEHALF = ["windowscodecs", "propsys", "mpr", "dwmapi"]
+
+
+def delay_loaded_dlls(exe):
+    """Base names of the DLLs exe delay-loads, from its delay-import directory."""
+    out = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "delay-import-directory.py"), "list", exe],
+                         check=True, capture_output=True, text=True).stdout
+    return [os.path.splitext(line.strip())[0].lower() for line in out.splitlines() if line.strip()]
+
+
+def plant(env, folder, names):
+    """The marker DLL as <name>.dll in folder for each name; the override that
+    makes Wine take a native DLL of these names before its built-in one (by
+    default it prefers its own, and a planted file would never be tried)."""
+    for name in names:
+        shutil.copy(env.planted_dll, os.path.join(folder, name + ".dll"))
+    return {"WINEDLLOVERRIDES": "mscoree,mshtml=;%s=n,b" % ",".join(names)}
+
+
+def loaded_markers(folder):
+    return sorted(f[:-len(".loaded")] for f in os.listdir(folder) if f.endswith(".loaded"))
+
+
+def scenario_planted_dlls(env, args):
+    """DLLs planted beside Quilmer.exe (its delay-loaded ones and those loaded on
+    its behalf) are never loaded, and the installer completes; the unprotected
+    control in the same setting loads every one of them."""
+    delayed = delay_loaded_dlls(env.quilmer)
+    check({"wininet", "gdiplus"} <= set(delayed), "delay-loaded DLLs: %s" % delayed)
+    names = sorted(set(delayed) | set(LOADED_ON_BEHALF))
+    print("  planted: %s" % ", ".join(names))
+    with Run(env, "planted", keep=args.keep) as run:
+        control = os.path.join(run.work, "control")
+        os.makedirs(control)
+        shutil.copy(env.planting_control, control)
+        overrides = plant(env, control, names)
+        result = subprocess.run(
+            [env.wine_run, windows_path(os.path.join(control, "planting_control.exe"))] + names,
+            env=dict(run.wine_env, **overrides), stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        loaded = {name.lower() for name in loaded_markers(control)}
+        check(loaded == {n + ".dll" for n in names},
+              "the control loaded %s of %s (exit %d): the test could not see a planted DLL"
+              % (sorted(loaded), names, result.returncode))
+
+        downloads = os.path.join(run.work, "Downloads")
+        os.makedirs(downloads)
+        shutil.copy(env.quilmer, downloads)
+        overrides = plant(env, downloads, names)
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        run.launch(program=os.path.join(downloads, "Quilmer.exe"), launch_env=overrides)
+        expect_launched(run, served)
+        check(not loaded_markers(downloads), "Quilmer.exe loaded planted %s" % loaded_markers(downloads))
+
+
 # ----------------------------------------------------------------------------------
 # Trust: nothing starts that the pinned publisher did not sign. Every attack is
 # first shown working against the unprotected control (e2e_unchecked_launcher:
@@ -976,19 +1046,98 @@ def scenario_planted_symlink(env, args):
         check(run.marker_lines() is None, "a program was started through the link")
 
 
+# ----------------------------------------------------------------------------------
+# HTTPS: https/Quilmer.exe downloads from https://update.quenlor.example through
+# the test server's CONNECT tunnel, whose certificate comes from build/tls. Each
+# refused case first shows the careless client (tls_control.exe) fetching the
+# file from the same server, so only Quilmer's checks stop it.
+
+HTTPS_URL = "https://%s%s" % (DOWNLOAD_HOST, DOWNLOAD_PATH)
+
+
+def tls_control(env, run, url, mode):
+    """(exit code, output) of tls_control.exe for url, in the run's network."""
+    result = subprocess.run([env.wine_run, windows_path(env.tls_control), url, mode], env=run.wine_env,
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+    return result.returncode, result.stdout.strip()
+
+
+def expect_download_failed(run):
+    """Text 134, then the end; no file, nothing started."""
+    box = run.wait_msgbox()
+    check(box["text"] == EN_NOT_CONNECTED, "failure text %r" % box["text"])
+    run.answer(box, IDOK)
+    expect_nothing_left(run)
+
+
+def scenario_https_download(env, args):
+    """An https address with a good certificate: the setup comes through the
+    tunnel, is checked and started; nothing travels in plain HTTP."""
+    with Run(env, "https-good", keep=args.keep, tls="good") as run:
+        with open(env.standin, "rb") as f:
+            served = f.read()
+        run.launch(program=env.quilmer_https)
+        expect_launched(run, served)
+        lines = run.server.requests()
+        check("CONNECT %s:443 HTTP/1.1" % DOWNLOAD_HOST in lines, "no tunnel: %s" % lines)
+        check("TLS GET %s HTTP/1.1" % DOWNLOAD_PATH in lines, "no request inside the tunnel: %s" % lines)
+        plain = [r for r in lines if r.startswith("GET http://")]
+        check(not plain, "plain requests: %s" % plain)
+
+
+def refused_certificate(name, certificate, what):
+    def scenario(env, args):
+        with Run(env, "https-" + name, keep=args.keep, tls=certificate) as run:
+            rc, out = tls_control(env, run, HTTPS_URL, "ignore-certificate")
+            check(rc == 0, "the control could not fetch past the certificate either: %s" % out)
+            run.server.control("/reset")
+            run.launch(program=env.quilmer_https)
+            expect_download_failed(run)
+            check(not [r for r in run.server.requests() if r.startswith("TLS ")],
+                  "a request went through the tunnel: %s" % run.server.requests())
+    scenario.__name__ = "scenario_https_" + name.replace("-", "_")
+    scenario.__doc__ = "A certificate %s: text 134, no file; the careless control fetches the file." % what
+    return scenario
+
+
+def scenario_https_redirect_to_http(env, args):
+    """The https address redirects to a plain http one: not followed (text 134,
+    no file, no plain request); the careless control follows it to the file."""
+    with Run(env, "https-redirect", keep=args.keep, tls="good") as run:
+        plain_path = "/plain/Tavo_Q7120.exe"
+        run.server.control("/route?host=%s&path=%s&file=%s" % (
+            DOWNLOAD_HOST, urllib.request.quote(plain_path), urllib.request.quote(env.standin)))
+        target = "http://%s%s" % (DOWNLOAD_HOST, plain_path)
+        run.server.route_download("/t/redirect/?to=" + urllib.request.quote(target, safe=""))
+        rc, out = tls_control(env, run, HTTPS_URL, "follow-redirects")
+        check(rc == 0 and out.endswith("url " + target), "the control did not follow the redirect: %s" % out)
+        run.server.control("/reset")
+        run.launch(program=env.quilmer_https)
+        expect_download_failed(run)
+        check(not [r for r in run.server.requests() if plain_path in r],
+              "the plain address was requested: %s" % run.server.requests())
+
+
 GROUPS = {
     "download": [scenario_normal, scenario_screen, scenario_drag, scenario_reuse, scenario_other_size],
     "cancel": [scenario_cancel_no, scenario_cancel_yes, scenario_escape_and_close],
     "failures": [failure_scenario("truncated", "/t/short/300000/100000/"),
                  failure_scenario("status-407", "/t/407/"),
                  failure_scenario("status-500", "/t/500/"),
-                 failure_scenario("status-404", "/t/404/")],
+                 failure_scenario("status-404", "/t/404/"),
+                 failure_scenario("no-length", "/t/nolength/300000/"),
+                 failure_scenario("longer-than-announced", "/t/long/1000/6000/")],
     "offline": [scenario_offline_retry, scenario_offline_cancel, scenario_offline_slow_probe],
     "locale": [scenario_korean, scenario_no_table,
                reading_order_scenario("arabic", "ar_SA", "جارٍ تنزيل Tavo_Real_Setup.exe...", True),
                reading_order_scenario("hebrew", "he_IL", "מוריד את Tavo_Real_Setup.exe...", True),
                reading_order_scenario("english", "en_US", EN_FILE_STATUS, False)],
     "paths": [scenario_space, scenario_long_path, scenario_overlong_temp, scenario_leading_backslashes],
+    "planting": [scenario_planted_dlls],
+    "https": [scenario_https_download,
+              refused_certificate("other-name", "other-name", "for another host name"),
+              refused_certificate("untrusted-ca", "untrusted", "from an untrusted authority"),
+              scenario_https_redirect_to_http],
     "trust": [scenario_signed_download,
               refused_download("unsigned", None, "without a signature"),
               refused_download("altered", "altered", "with a byte of its code changed after signing"),

@@ -2,6 +2,8 @@
 // Links an attacker plants at a path, for the tests of code that must never
 // write, delete or start through them.
 
+#include "support/TestFiles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -86,3 +88,29 @@ inline bool LinksAreVisible(const std::wstring& strLink)
     return ::GetFileAttributesExW(strLink.c_str(), GetFileExInfoStandard, &data) &&
            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
+
+// A folder of a test's own in the build folder, a Z: path (the Unix one under
+// Wine), where links can be planted: Make clears what an earlier run left and
+// creates it, Remove takes it away with everything planted in it.
+class PlantingFolder
+{
+public:
+    // "<build folder>\<pszName>-<process id>"; false when it cannot be created.
+    bool Make(const wchar_t* pszName)
+    {
+        m_strPath = BuildFolder() + L"\\" + pszName + L"-" + std::to_wstring(::GetCurrentProcessId());
+        Remove();
+        return ::CreateDirectoryW(m_strPath.c_str(), nullptr) != FALSE;
+    }
+
+    void Remove()
+    {
+        if (!m_strPath.empty() && ::GetFileAttributesW(m_strPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            RemovePlanted(m_strPath);
+    }
+
+    const std::wstring& Path() const { return m_strPath; }
+
+private:
+    std::wstring m_strPath;
+};

@@ -27,28 +27,19 @@ void WriteFileAt(const std::wstring& path, const std::string& bytes)
     WriteAll(h.get(), bytes);
 }
 
-// A folder in the build folder (a Z: path, which Wine maps to the Unix one,
-// so links can be planted there); removed afterwards.
+// A folder of the test's own, where links can be planted, removed afterwards.
 class LocalFileTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_strRoot = BuildFolder() + L"\\local-file-test-" + std::to_wstring(::GetCurrentProcessId());
-        Clear();
-        ASSERT_TRUE(::CreateDirectoryW(m_strRoot.c_str(), nullptr));
-        m_strPath = m_strRoot + L"\\Tavo_Real_Setup.exe";
-        m_strVictim = m_strRoot + L"\\victim.dat";
+        ASSERT_TRUE(m_folder.Make(L"local-file-test"));
+        m_strPath = m_folder.Path() + L"\\Tavo_Real_Setup.exe";
+        m_strVictim = m_folder.Path() + L"\\victim.dat";
         WriteFileAt(m_strVictim, "the victim's own bytes");
     }
 
-    void TearDown() override { Clear(); }
-
-    void Clear()
-    {
-        if (::GetFileAttributesW(m_strRoot.c_str()) != INVALID_FILE_ATTRIBUTES)
-            RemovePlanted(m_strRoot);
-    }
+    void TearDown() override { m_folder.Remove(); }
 
     // A link of kind at the setup's path, leading to the victim; false when
     // this platform cannot make one.
@@ -58,7 +49,8 @@ protected:
                          : ::CreateHardLinkW(m_strPath.c_str(), m_strVictim.c_str(), nullptr) != FALSE;
     }
 
-    std::wstring m_strRoot, m_strPath, m_strVictim;
+    PlantingFolder m_folder;
+    std::wstring m_strPath, m_strVictim;
 };
 
 class PlantedLink : public LocalFileTest, public testing::WithParamInterface<bool>

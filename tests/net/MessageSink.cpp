@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t kClassName[] = L"QuilmerTestMessageSink";
+const wchar_t kNotifyClassName[] = L"QuilmerTestNotify";
 
 bool EndsARun(UINT message)
 {
@@ -23,79 +23,123 @@ bool EndsARun(UINT message)
     }
 }
 
+MessageReceiver* ReceiverOf(HWND hWnd)
+{
+    return reinterpret_cast<MessageReceiver*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+}
+
 } // namespace
 
-MessageSink::MessageSink()
+MessageReceiver::MessageReceiver(Observer pfnObserver, void* pContext)
+    : m_pfnObserver(pfnObserver), m_pContext(pContext)
 {
-    ::InitializeCriticalSection(&m_cs);
     m_hReady.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_hEnded.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_hThread.reset(::CreateThread(nullptr, 0, &ThreadMain, this, 0, &m_dwThreadId));
-    ::WaitForSingleObject(m_hReady.get(), INFINITE);
+    if (m_hThread)
+        ::WaitForSingleObject(m_hReady.get(), INFINITE);
 }
 
-MessageSink::~MessageSink()
+MessageReceiver::~MessageReceiver()
 {
+    if (!m_hThread)
+        return;
     ::PostThreadMessageW(m_dwThreadId, WM_QUIT, 0, 0);
     ::WaitForSingleObject(m_hThread.get(), INFINITE);
-    ::DeleteCriticalSection(&m_cs);
 }
 
-DWORD WINAPI MessageSink::ThreadMain(LPVOID pParam)
+DWORD WINAPI MessageReceiver::ThreadMain(LPVOID pParam)
 {
-    auto* self = static_cast<MessageSink*>(pParam);
+    auto* self = static_cast<MessageReceiver*>(pParam);
+    const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = &WindowProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kClassName;
-    ::RegisterClassW(&wc); // a second sink finds it registered already
-    for (HWND* target : {&self->m_hNotify, &self->m_hProgress}) {
-        *target = ::CreateWindowExW(0, kClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                    wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(*target, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    wc.lpfnWndProc = &NotifyProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = kNotifyClassName;
+    ::RegisterClassW(&wc); // a second receiver finds it registered already
+    // Both hidden, as the installer's progress control is: a position change
+    // costs the control's bookkeeping but no painting.
+    UniqueHwnd hNotify(::CreateWindowExW(0, kNotifyClassName, L"", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+                                         hInstance, nullptr));
+    if (hNotify) {
+        ::SetWindowLongPtrW(hNotify.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        const HWND hProgress = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 200, 16, hNotify.get(),
+                                                 nullptr, hInstance, nullptr);
+        if (hProgress) {
+            ::SetWindowLongPtrW(hProgress, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            self->m_pfnProgressProc = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrW(hProgress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ProgressProc)));
+            self->m_hProgress = hProgress;
+        }
+        self->m_hNotify = hNotify.get();
     }
     MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here on
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before anyone posts
     ::SetEvent(self->m_hReady.get());
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
         ::DispatchMessageW(&msg);
-    ::DestroyWindow(self->m_hNotify);
-    ::DestroyWindow(self->m_hProgress);
+    return 0; // hNotify takes its child with it
+}
+
+LRESULT CALLBACK MessageReceiver::NotifyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MessageReceiver* const self = ReceiverOf(hWnd);
+    if (!self || message < WM_USER)
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    self->Take(hWnd, message, wParam, lParam);
     return 0;
 }
 
-LRESULT CALLBACK MessageSink::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK MessageReceiver::ProgressProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<MessageSink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (self && (message == PBM_SETPOS || message >= WM_USER)) {
-        self->Record(hWnd, message, wParam, lParam);
-        return 0;
-    }
-    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    MessageReceiver* const self = ReceiverOf(hWnd);
+    if (message >= WM_USER)
+        self->Take(hWnd, message, wParam, lParam);
+    return ::CallWindowProcW(self->m_pfnProgressProc, hWnd, message, wParam, lParam);
 }
 
-void MessageSink::Record(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+void MessageReceiver::Take(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const RecordedMessage recorded = {hWnd, message, wParam, lParam, ::InSendMessage() != FALSE};
-    ::EnterCriticalSection(&m_cs);
-    m_messages.push_back(recorded);
-    ::LeaveCriticalSection(&m_cs);
-    if (onMessage)
-        onMessage(recorded);
-    if (EndsARun(message))
+    if (m_pfnObserver)
+        m_pfnObserver(m_pContext, hWnd, message, wParam, lParam);
+    if (message == WM_DOWNLOAD_PROGRESS && hWnd == m_hNotify)
+        ++m_nProgressCount;
+    if (EndsARun(message)) {
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        m_nEndTime = now.QuadPart;
+        m_nEndMessage = message;
         ::SetEvent(m_hEnded.get());
+    }
 }
 
-bool MessageSink::WaitForEnd(DWORD dwTimeout)
+UINT MessageReceiver::WaitForEnd(DWORD dwTimeoutMs) const
 {
-    return ::WaitForSingleObject(m_hEnded.get(), dwTimeout) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(m_hEnded.get(), dwTimeoutMs) == WAIT_OBJECT_0 ? m_nEndMessage.load() : 0;
+}
+
+MessageSink::MessageSink() : m_receiver(&Record, this)
+{
+}
+
+void MessageSink::Record(void* pContext, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = static_cast<MessageSink*>(pContext);
+    const RecordedMessage recorded = {hWnd, message, wParam, lParam, ::InSendMessage() != FALSE};
+    ::AcquireSRWLockExclusive(&self->m_lock);
+    self->m_messages.push_back(recorded);
+    ::ReleaseSRWLockExclusive(&self->m_lock);
+    if (self->onMessage)
+        self->onMessage(recorded);
 }
 
 std::vector<RecordedMessage> MessageSink::Messages() const
 {
-    ::EnterCriticalSection(&m_cs);
+    ::AcquireSRWLockShared(&m_lock);
     std::vector<RecordedMessage> copy = m_messages;
-    ::LeaveCriticalSection(&m_cs);
+    ::ReleaseSRWLockShared(&m_lock);
     return copy;
 }
 
@@ -118,7 +162,7 @@ std::vector<std::string> MessageSink::Summary() const
         }
         if (!m.sent)
             text += " (posted)";
-        if ((m.message == PBM_SETPOS) != (m.hWnd == m_hProgress))
+        if ((m.message == PBM_SETPOS) != (m.hWnd == Progress()))
             text += " (wrong window)";
         if (m.lParam != 0)
             text += " (lParam " + std::to_string(m.lParam) + ")";

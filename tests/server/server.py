@@ -10,6 +10,10 @@ Command line::
 
     server.py --port-file F [--log F] [--port N] [--serve HOST/PATH=FILE ...]
 
+With ``--tls-cert``/``--tls-key`` a ``CONNECT`` through the proxy gets a
+tunnel in which the server ends TLS with that certificate and answers the
+requests inside like any other.
+
 ``--port-file`` receives the port once the socket listens (written whole, by a
 rename).  ``--log`` receives every request's head as it arrives.  ``--serve``
 (repeatable) answers ``http://HOST/PATH`` with the bytes of a local file.
@@ -29,6 +33,13 @@ Behaviour paths (anything may follow the listed segments, e.g. a file name)::
     /t/nolength/<n>/...      200 without Content-Length: n bytes, then close
     /t/zero/...              200, Content-Length 0, no body
     /t/short/<a>/<s>/...     200, Content-Length a, only s bytes, then close
+    /t/long/<a>/<s>/...      200, Content-Length a, then s bytes (s > a) in the
+                             same write as the head, then close
+    /t/length/<n>/...?cl=T   200 with the Content-Length header's text T exactly
+                             (percent-encoded; may be empty), n bytes, close
+    /t/chunked/<n>/...       200 without Content-Length, n bytes in chunked
+                             transfer coding
+    /t/redirect/...?to=URL   302 to URL (percent-encoded)
     /t/drip/<n>/<ms>/...     200, Content-Length n, sent in 1024-byte pieces
                              with a pause of ms milliseconds before each piece
     /t/delay/<ms>/[<n>/]...  wait ms before the response head, then as /t/ok/n
@@ -65,6 +76,7 @@ import argparse
 import os
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -81,6 +93,11 @@ DEFAULT_ROUTES = {
 PATTERN_PERIOD = 251
 _BLOCK = 64 * 1024
 _PATTERN = bytes(i % PATTERN_PERIOD for i in range(_BLOCK + PATTERN_PERIOD))
+
+
+def pattern(length):
+    """The first length bytes of the pattern, any length."""
+    return b"".join(pattern_bytes(off, min(_BLOCK, length - off)) for off in range(0, length, _BLOCK))
 
 
 def pattern_bytes(offset, length):
@@ -138,6 +155,28 @@ class Handler(BaseHTTPRequestHandler):
         self._dispatch(host, obj)
 
     do_HEAD = do_GET
+
+    def do_CONNECT(self):
+        """A tunnel through the proxy: with --tls-cert, TLS is ended here with
+        that certificate and the requests inside are answered like any other
+        (logged as "TLS <request line>"); without it, 405."""
+        self.state.record(self.requestline + "\n")
+        tls = getattr(self.server, "tls", None)
+        if tls is None:
+            self._send_text(405, "no TLS here\n")
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        self.close_connection = True
+        try:
+            conn = tls.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            return  # the client refused the certificate
+        try:
+            TunnelHandler(conn, self.client_address, self.server)
+        except (ssl.SSLError, OSError):
+            pass
 
     # ----- answers
 
@@ -259,6 +298,41 @@ class Handler(BaseHTTPRequestHandler):
                 self._send_pattern(sent)
                 self.wfile.flush()
                 self.close_connection = True
+            elif name == "long":
+                # Head and body in one write, so the client receives bytes past
+                # the announced end together with the head (a client reading in
+                # pieces would otherwise see the surplus only by chance).
+                announced, sent = num(0), num(1)
+                head = ("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                        "Content-Length: %d\r\n\r\n" % announced).encode("ascii")
+                self.log_request(200)
+                self.wfile.write(head + (b"" if self.command == "HEAD" else pattern(sent)))
+                self.wfile.flush()
+                self.close_connection = True
+            elif name == "length":
+                query = dict(urllib.parse.parse_qsl(obj.partition("?")[2], keep_blank_values=True))
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", query.get("cl", ""))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self._send_pattern(num(0))
+                self.wfile.flush()
+                self.close_connection = True
+            elif name == "chunked":
+                n = num(0)
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Transfer-Encoding", "chunked")
+                self.end_headers()
+                if self.command != "HEAD":
+                    for off in range(0, n, 4096):
+                        piece = pattern_bytes(off, min(4096, n - off))
+                        self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                    self.wfile.write(b"0\r\n\r\n")
+            elif name == "redirect":
+                query = dict(urllib.parse.parse_qsl(obj.partition("?")[2]))
+                self._send_text(302, "moved\n", (("Location", query.get("to", "/")),))
             elif name == "drip":
                 n, ms = num(0), num(1)
                 self._send_head(200, n)
@@ -321,6 +395,18 @@ class Handler(BaseHTTPRequestHandler):
             self._send_text(404, "unknown control request %s\n" % parts.path)
 
 
+class TunnelHandler(Handler):
+    """Requests that arrived inside a TLS tunnel."""
+
+    def do_GET(self):
+        host, obj = self._target()
+        head = ["TLS " + self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()]
+        self.state.record("\n".join(head) + "\n")
+        self._dispatch(host, obj)
+
+    do_HEAD = do_GET
+
+
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -342,6 +428,8 @@ def main(argv=None):
     ap.add_argument("--log")
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--serve", action="append", type=parse_serve, default=[])
+    ap.add_argument("--tls-cert", help="PEM chain (leaf first) that CONNECT tunnels end TLS with")
+    ap.add_argument("--tls-key", help="the leaf's PEM key")
     opts = ap.parse_args(argv)
 
     Handler.state = State(opts.log)
@@ -349,6 +437,10 @@ def main(argv=None):
         Handler.state.routes[key] = route
 
     server = Server(("127.0.0.1", opts.port), Handler)
+    server.tls = None
+    if opts.tls_cert:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(opts.tls_cert, opts.tls_key)
     tmp = opts.port_file + ".tmp"
     with open(tmp, "w") as f:
         f.write(str(server.server_address[1]))

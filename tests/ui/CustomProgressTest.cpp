@@ -159,17 +159,17 @@ TEST_F(CustomProgressTest, FillIsOrangeOverTheLightTrack)
 
 TEST_F(CustomProgressTest, AbsurdPositionPaintsLikeAFullRun)
 {
-    // Past the control's width every position looks the same, and painting one
-    // far beyond must not take forever.
+    // Past the control's width every position looks the same. The largest
+    // position would ask for about nine billion strips: a run left uncapped
+    // never ends and the test's time-out reports it, one whose length
+    // overflows the conversion to int draws no strips and the pixels differ.
     m_progress.m_nPos = 120;
     DibCanvas expected(kWidth, kHeight);
     Print(expected.dc());
 
     m_progress.m_nPos = 0x7FFFFFFF;
     DibCanvas dib(kWidth, kHeight);
-    const DWORD nStart = ::GetTickCount();
     Print(dib.dc());
-    EXPECT_LT(::GetTickCount() - nStart, 5000u);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
             ASSERT_EQ(dib.At(x, y), expected.At(x, y)) << x << "," << y;
