@@ -2,9 +2,18 @@
 
 #include "framework/SystemError.h"
 
-#include <cwchar>
-
 IMPLEMENT_DYNAMIC(CFileException, CException)
+
+namespace {
+
+CString FileErrorText(int cause)
+{
+    CString strError;
+    strError.Format(L"A file error occurred (cause %d).", cause);
+    return strError;
+}
+
+} // namespace
 
 CFileException::CFileException(int cause, LONG lOsError, const wchar_t* pszFileName)
     : m_cause(cause), m_lOsError(lOsError), m_strFileName(pszFileName)
@@ -54,7 +63,8 @@ BOOL CFileException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnH
     if (!strSystem.IsEmpty() && static_cast<UINT>(strSystem.GetLength()) < nMaxError)
         lstrcpynW(lpszError, strSystem, static_cast<int>(nMaxError));
     else
-        std::swprintf(lpszError, nMaxError, L"A file error occurred (cause %d).", m_cause);
+        // The framework's one formatter (the system's), cut to the caller's buffer.
+        lstrcpynW(lpszError, FileErrorText(m_cause), static_cast<int>(nMaxError));
     return TRUE;
 }
 

@@ -56,6 +56,7 @@ else
         -DQUILMER_TEST_TIME_SCALE=1 >/dev/null
   cmake --build "$build32" -j"$jobs" --target Quilmer
 fi
+echo "release Quilmer.exe: $(stat -c %s "$build32/Quilmer.exe") bytes (bench/size-and-speed.sh prints its sections)"
 
 if [ -n "$native_arch" ] && { [ -z "$only32" ] || [ "$guest" = no ]; }; then
   cmake --build "$build" -j"$jobs"

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "ui/CustomProgress.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -92,6 +93,35 @@ TEST_F(CustomProgressTest, WorkedPositionsPaintTheirColumns)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << same.message();
             }
         EXPECT_EQ(nMismatches, 0);
+    }
+}
+
+// The paint must equal, pixel for pixel, the pieces drawn one by one in the
+// order of the algorithm: white, the track, the left cap, each one-pixel strip
+// of the run, the right cap (the bar draws the run as one picture).
+TEST_F(CustomProgressTest, RunEqualsItsStripsDrawnOneByOne)
+{
+    for (const int nPos : {2, 3, 26, 50, 77, 99, 100, 101, 120}) {
+        SCOPED_TRACE(nPos);
+        m_progress.m_nPos = nPos;
+        DibCanvas painted(kWidth, kHeight);
+        Print(painted.dc());
+
+        DibCanvas reference(kWidth, kHeight);
+        {
+            UniqueGpGraphics graphics;
+            ASSERT_EQ(Gdiplus::DllExports::GdipCreateFromHDC(reference.dc(), graphics.put()), Gdiplus::Ok);
+            Gdiplus::DllExports::GdipGraphicsClear(graphics.get(), 0xFFFFFFFF);
+            Track().Draw(graphics.get(), 0, 0);
+            LeftCap().Draw(graphics.get(), 0, 0);
+            const int nFill = nPos == 100 ? kTrackWidth - 5 - 5 : std::min(static_cast<int>((nPos - 1) * 4.36), kWidth);
+            for (int i = 0; i < nFill; ++i)
+                Strip().Draw(graphics.get(), 5 + i, 0);
+            RightCap().Draw(graphics.get(), nPos == 100 ? kTrackWidth - 5 : 5 + nFill, 0);
+        }
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                ASSERT_EQ(painted.At(x, y), reference.At(x, y)) << x << "," << y;
     }
 }
 
