@@ -53,50 +53,17 @@ void CCustomProgress::Compose(PaintBuffer& buffer) const
         return;
     }
 
-    // Beyond the client area nothing shows: capping the run there keeps an
-    // absurd position from turning into billions of draw calls (and from
-    // overflowing the conversion to int) without changing a visible pixel.
-    const double fillExact = (m_nPos - 1) * step;
-    const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
-    const int nStrips = m_nPos == 100 ? nTrackWidth - nRightWidth - nLeftWidth : nFill;
-    GpImage* const pStrips = nCentreWidth == 1 ? FillRun(std::max(nStrips, 1)) : nullptr;
-    const SkinRun fill = {m_pImgFillLeft, m_pImgFillCentre, m_pImgFillRight, pStrips, pStrips ? m_nFillRunWidth : 0};
+    const SkinRun fill = {m_pImgFillLeft, m_pImgFillCentre, m_pImgFillRight};
     if (m_nPos == 100) {
         // The full bar fits the track exactly, whatever the strip's width.
         DrawSkinRun(pGraphics, fill, nLeftWidth, nTrackWidth - nRightWidth);
         return;
     }
-    DrawSkinRun(pGraphics, fill, nLeftWidth, nLeftWidth + nFill, nCentreWidth);
-}
 
-GpImage* CCustomProgress::FillRun(int nWidth) const
-{
-    if (m_pImgFillRun && m_nFillRunWidth >= nWidth)
-        return m_pImgFillRun.get();
-    auto* pStrip = static_cast<GpBitmap*>(m_pImgFillCentre.get());
-    const UINT nHeight = m_pImgFillCentre.GetHeight();
-    if (!pStrip || nHeight == 0)
-        return nullptr;
-    UniqueGpImage pRun;
-    GpBitmap* pBitmap = nullptr;
-    if (GdipCreateBitmapFromScan0(nWidth, static_cast<INT>(nHeight), 0, PixelFormat32bppARGB, nullptr, &pBitmap) != Ok)
-        return nullptr;
-    pRun.reset(pBitmap);
-    const GpRect rc(0, 0, nWidth, static_cast<INT>(nHeight));
-    BitmapData data{};
-    if (GdipBitmapLockBits(pBitmap, &rc, ImageLockModeWrite, PixelFormat32bppARGB, &data) != Ok)
-        return nullptr;
-    bool bComplete = true;
-    for (UINT y = 0; y < nHeight; ++y) {
-        ARGB argb = 0;
-        bComplete = bComplete && GdipBitmapGetPixel(pStrip, 0, static_cast<INT>(y), &argb) == Ok;
-        auto* pRow = reinterpret_cast<ARGB*>(static_cast<BYTE*>(data.Scan0) + static_cast<INT_PTR>(y) * data.Stride);
-        std::fill(pRow, pRow + nWidth, argb);
-    }
-    GdipBitmapUnlockBits(pBitmap, &data);
-    if (!bComplete)
-        return nullptr;
-    m_pImgFillRun = std::move(pRun);
-    m_nFillRunWidth = nWidth;
-    return m_pImgFillRun.get();
+    // Beyond the client area nothing shows: capping the run there keeps an
+    // absurd position from turning into billions of draw calls (and from
+    // overflowing the conversion to int) without changing a visible pixel.
+    const double fillExact = (m_nPos - 1) * step;
+    const int nFill = static_cast<int>(std::min(fillExact, static_cast<double>(buffer.rc.Width())));
+    DrawSkinRun(pGraphics, fill, nLeftWidth, nLeftWidth + nFill, nCentreWidth);
 }

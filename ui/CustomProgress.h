@@ -34,15 +34,8 @@ protected:
 private:
     void Compose(PaintBuffer& buffer) const;
 
-    // The fill's run as one picture: the centre strip repeated in every column,
-    // made on first use and widened when a longer run is asked for (null when it
-    // cannot be made: the strips are then drawn one by one). See SkinRun.
-    Gdiplus::GpImage* FillRun(int nWidth) const;
-
     SkinImage m_pImgTrack;      // 147, 436 x 8
     SkinImage m_pImgFillLeft;   // 148, 5 x 7
     SkinImage m_pImgFillCentre; // 149, 1 x 7
     SkinImage m_pImgFillRight;  // 150, 5 x 7
-    mutable UniqueGpImage m_pImgFillRun;
-    mutable int m_nFillRunWidth = 0;
 };

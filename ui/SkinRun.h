@@ -11,12 +11,6 @@ struct SkinRun
     const SkinImage& left;
     const SkinImage& centre;
     const SkinImage& right;
-    // Optional: the centre strip (one pixel wide) repeated in every column of a
-    // picture nStripsWidth wide. A run of one-pixel steps that fits in it is drawn
-    // as that picture's part, one call in place of one per pixel: the strips do
-    // not overlap, so every column is blended exactly as its own strip would be.
-    Gdiplus::GpImage* pStrips = nullptr;
-    int nStripsWidth = 0;
 };
 
 // Draws the left cap at x = 0, a centre strip at xFirstStrip and every nStep

@@ -98,7 +98,7 @@ TEST_F(CustomProgressTest, WorkedPositionsPaintTheirColumns)
 
 // The paint must equal, pixel for pixel, the pieces drawn one by one in the
 // order of the algorithm: white, the track, the left cap, each one-pixel strip
-// of the run, the right cap (the bar draws the run as one picture).
+// of the run, the right cap.
 TEST_F(CustomProgressTest, RunEqualsItsStripsDrawnOneByOne)
 {
     for (const int nPos : {2, 3, 26, 50, 77, 99, 100, 101, 120}) {
