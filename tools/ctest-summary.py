@@ -2,23 +2,25 @@
 """Prints one line, "<label>: N passed, N failed[, N skipped]", from the JUnit file
 ctest writes with --output-junit.
 
-    ctest-summary.py <label> <junit.xml>
+    ctest-summary.py <label> <junit.xml>...
 
-A missing or unreadable file counts as one failure: a run that left no results
-did not pass.
+The counts of all the files together. A missing or unreadable file counts as one
+failure: a run that left no results did not pass.
 """
 import sys
 import xml.etree.ElementTree as ET
 
 
 def main():
-    label, path = sys.argv[1], sys.argv[2]
+    label, paths = sys.argv[1], sys.argv[2:]
     passed = failed = skipped = 0
-    try:
-        cases = ET.parse(path).getroot().iter("testcase")
-    except (OSError, ET.ParseError) as e:
-        print("%s: no results (%s)" % (label, e), file=sys.stderr)
-        cases, failed = [], 1
+    cases = []
+    for path in paths:
+        try:
+            cases.extend(ET.parse(path).getroot().iter("testcase"))
+        except (OSError, ET.ParseError) as e:
+            print("%s: no results (%s)" % (label, e), file=sys.stderr)
+            failed += 1
     for case in cases:
         status = case.get("status", "")
         if status == "run" and case.find("failure") is None and case.find("error") is None:
