@@ -12,7 +12,7 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <type_traits>
 
 // The off-screen buffer handed to a compose function.
 struct PaintBuffer
@@ -23,7 +23,29 @@ struct PaintBuffer
 };
 
 // Draws the whole buffer; runs on the painting (UI) thread, must not keep hdc.
-using PaintCompose = std::function<void(PaintBuffer& buffer)>;
+// A reference to the caller's callable, not a copy: it is valid for the call it
+// is passed to and is never stored, so a paint costs no allocation.
+class PaintCompose
+{
+public:
+    template <typename Compose,
+              typename = std::enable_if_t<!std::is_same_v<std::decay_t<Compose>, PaintCompose>>>
+    PaintCompose(const Compose& compose) noexcept
+        : m_pCompose(&compose),
+          m_pfnInvoke([](const void* pCompose, PaintBuffer& buffer) {
+              (*static_cast<const Compose*>(pCompose))(buffer);
+          })
+    {
+    }
+    PaintCompose(const PaintCompose&) = default;
+    PaintCompose& operator=(const PaintCompose&) = delete;
+
+    void operator()(PaintBuffer& buffer) const { m_pfnInvoke(m_pCompose, buffer); }
+
+private:
+    const void* m_pCompose;
+    void (*m_pfnInvoke)(const void* pCompose, PaintBuffer& buffer);
+};
 
 // Composes a buffer the size of rcTarget, compatible with hdcTarget, and copies
 // it to rcTarget's top-left corner with one SRCCOPY BitBlt. The bitmap is
