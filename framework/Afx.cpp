@@ -43,9 +43,19 @@ HINSTANCE AfxGetResourceHandle()
 
 const wchar_t* AfxGetAppName()
 {
-    // Computed once, on first use, and kept for the life of the process.
-    static const CString s_strAppName = ComputeAppName();
-    return s_strAppName;
+    // Computed on first use and kept for the life of the process. Threads that
+    // race on the first call each compute it; the first to publish wins and the
+    // others drop their copy, so every caller sees the same text.
+    static std::atomic<const CString*> s_pAppName{nullptr};
+    const CString* pAppName = s_pAppName.load(std::memory_order_acquire);
+    if (!pAppName) {
+        const CString* pComputed = new CString(ComputeAppName());
+        if (s_pAppName.compare_exchange_strong(pAppName, pComputed, std::memory_order_acq_rel))
+            pAppName = pComputed;
+        else
+            delete pComputed;
+    }
+    return *pAppName;
 }
 
 HWND AfxGetMainWindowHandle()

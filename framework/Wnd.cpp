@@ -5,6 +5,8 @@
 #include "framework/FrameworkResource.h"
 #include "framework/WinApp.h"
 
+#include <atomic>
+
 IMPLEMENT_DYNAMIC(CWnd, CObject)
 
 namespace {
@@ -82,7 +84,10 @@ void CWnd::Detach()
 LPCWSTR CWnd::RegisterDefaultClass()
 {
     static const wchar_t kClassName[] = L"QuilmerWnd";
-    static const ATOM s_atom = [] {
+    // Registered on first use. A second registration, from a thread that raced
+    // the first, finds the class there already, which is as good.
+    static std::atomic<bool> s_bRegistered{false};
+    if (!s_bRegistered.load(std::memory_order_acquire)) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &CWnd::WndProc;
@@ -90,9 +95,11 @@ LPCWSTR CWnd::RegisterDefaultClass()
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = nullptr; // the window's WM_PAINT covers the whole client area
         wc.lpszClassName = kClassName;
-        return ::RegisterClassExW(&wc);
-    }();
-    return s_atom ? kClassName : nullptr;
+        if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return nullptr;
+        s_bRegistered.store(true, std::memory_order_release);
+    }
+    return kClassName;
 }
 
 BOOL CWnd::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
