@@ -18,18 +18,6 @@ constexpr LONG kFirstStatus = 100;
 // 32 bytes: a status code or a length needs far fewer than 15 characters.
 constexpr DWORD kQueryBufferChars = 16;
 
-// A response header as a signed 32-bit decimal number; values beyond the range
-// read as its ends, text that is no number as 0.
-LONG ParseInt32(const wchar_t* psz)
-{
-    const long long value = std::wcstoll(psz, nullptr, 10);
-    if (value > LONG_MAX)
-        return LONG_MAX;
-    if (value < LONG_MIN)
-        return LONG_MIN;
-    return static_cast<LONG>(value);
-}
-
 // One response value as text; FALSE when the response does not carry it or
 // it does not fit.
 template <DWORD N>
@@ -40,31 +28,36 @@ BOOL QueryText(HINTERNET hRequest, DWORD dwInfoLevel, wchar_t (&szValue)[N])
     return ::HttpQueryInfoW(hRequest, dwInfoLevel, szValue, &cbValue, nullptr);
 }
 
-// One response value as a number; FALSE when the response does not carry it.
-BOOL QueryNumber(HINTERNET hRequest, DWORD dwInfoLevel, LONG& nValue)
-{
-    wchar_t szValue[kQueryBufferChars];
-    if (!QueryText(hRequest, dwInfoLevel, szValue))
-        return FALSE;
-    nValue = ParseInt32(szValue);
-    return TRUE;
-}
-
-// A length: one or more decimal digits, nothing else, at most 2^64 - 1.
-BOOL ParseLength(const wchar_t* psz, ULONGLONG& nLength)
+// A number: one or more decimal digits, nothing else, at most 2^64 - 1.
+BOOL ParseDecimal(const wchar_t* psz, ULONGLONG& nValue)
 {
     if (!*psz)
         return FALSE;
-    ULONGLONG nValue = 0;
+    ULONGLONG nParsed = 0;
     for (; *psz; ++psz) {
         if (*psz < L'0' || *psz > L'9')
             return FALSE;
         const unsigned nDigit = static_cast<unsigned>(*psz - L'0');
-        if (nValue > (ULLONG_MAX - nDigit) / 10)
+        // ULLONG_MAX = 10 * kMaxTenth + 5: the next digit fits exactly when the
+        // value so far is below kMaxTenth, or equal to it and the digit at most 5.
+        constexpr ULONGLONG kMaxTenth = ULLONG_MAX / 10;
+        if (nParsed > kMaxTenth || (nParsed == kMaxTenth && nDigit > ULLONG_MAX % 10))
             return FALSE;
-        nValue = nValue * 10 + nDigit;
+        nParsed = nParsed * 10 + nDigit;
     }
-    nLength = nValue;
+    nValue = nParsed;
+    return TRUE;
+}
+
+// The status code; FALSE when the response carries none that is a number of
+// decimal digits. A value beyond LONG_MAX reads as LONG_MAX.
+BOOL QueryStatus(HINTERNET hRequest, LONG& nStatus)
+{
+    wchar_t szValue[kQueryBufferChars];
+    ULONGLONG nValue = 0;
+    if (!QueryText(hRequest, HTTP_QUERY_STATUS_CODE, szValue) || !ParseDecimal(szValue, nValue))
+        return FALSE;
+    nStatus = nValue > LONG_MAX ? LONG_MAX : static_cast<LONG>(nValue);
     return TRUE;
 }
 
@@ -128,7 +121,7 @@ BOOL CHttpRequest::Open(const CString& strURL, DWORD dwSendDelayMs)
     // connection after the request went out, Wine's WinINet may report the
     // send as done and the status as "0", where Windows fails the send.
     LONG nStatus = 0;
-    if (!QueryNumber(hRequest.get(), HTTP_QUERY_STATUS_CODE, nStatus) || nStatus < kFirstStatus) {
+    if (!QueryStatus(hRequest.get(), nStatus) || nStatus < kFirstStatus) {
         DebugLine(L"HttpQueryInfo Failed ! \r\n");
         return FALSE;
     }
@@ -154,7 +147,7 @@ BOOL CHttpRequest::QueryContentLength(ULONGLONG& nLength) const
     // no length either way.
     wchar_t szLength[64];
     if (!m_hRequest || !QueryText(m_hRequest.get(), HTTP_QUERY_CONTENT_LENGTH, szLength) ||
-        !ParseLength(szLength, nLength))
+        !ParseDecimal(szLength, nLength))
         return FALSE;
     DebugLineFormat(L"%I64u bytes \r\n", nLength);
     return TRUE;

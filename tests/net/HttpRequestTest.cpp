@@ -132,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LengthCase{"two_to_the_63_less_one", L"9223372036854775807", TRUE, 9223372036854775807ull},
                       LengthCase{"two_to_the_64_less_one", L"18446744073709551615", TRUE, 18446744073709551615ull},
                       LengthCase{"two_to_the_64", L"18446744073709551616", FALSE, 0},
+                      LengthCase{"two_to_the_64_plus_four", L"18446744073709551620", FALSE, 0},
+                      LengthCase{"twenty_nines", L"99999999999999999999", FALSE, 0},
                       LengthCase{"leading_zeros", L"000000000000000000000012", TRUE, 12}),
     [](const ::testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
 
