@@ -202,8 +202,11 @@ wchar_t* CString::GetBuffer(int nMinLength)
 
 void CString::ReleaseBuffer(int nNewLength)
 {
-    if (nNewLength < 0)
-        nNewLength = static_cast<int>(wcsnlen(m_str.c_str(), m_str.size()));
+    if (nNewLength < 0) {
+        nNewLength = 0;
+        while (nNewLength < GetLength() && m_str[static_cast<size_t>(nNewLength)])
+            ++nNewLength;
+    }
     m_str.resize(static_cast<size_t>(nNewLength));
 }
 

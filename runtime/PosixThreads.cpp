@@ -30,7 +30,7 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <new>
+#include <cstdlib>
 
 #ifndef QUILMER_POSIX_NAME
 #define QUILMER_POSIX_NAME(name) name
@@ -64,7 +64,10 @@ CRITICAL_SECTION* MutexSection(pthread_mutex_t* m)
     const intptr_t value = __atomic_load_n(m, __ATOMIC_ACQUIRE);
     if (!IsStaticInit(value))
         return reinterpret_cast<CRITICAL_SECTION*>(value);
-    CRITICAL_SECTION* pSection = new (std::nothrow) CRITICAL_SECTION;
+    // A failure here is an error code for the caller, never an exception out of
+    // the runtime's lock: malloc gives that null answer without the library's
+    // new-handler machinery that the nothrow operator new carries.
+    auto* pSection = static_cast<CRITICAL_SECTION*>(std::malloc(sizeof(CRITICAL_SECTION)));
     if (!pSection)
         return nullptr;
     ::InitializeCriticalSection(pSection);
@@ -73,7 +76,7 @@ CRITICAL_SECTION* MutexSection(pthread_mutex_t* m)
                                     __ATOMIC_ACQUIRE))
         return pSection;
     ::DeleteCriticalSection(pSection);
-    delete pSection;
+    std::free(pSection);
     return reinterpret_cast<CRITICAL_SECTION*>(expected);
 }
 
@@ -123,7 +126,7 @@ int QUILMER_POSIX_NAME(pthread_mutex_destroy)(pthread_mutex_t* m)
     if (!IsStaticInit(value)) {
         CRITICAL_SECTION* pSection = reinterpret_cast<CRITICAL_SECTION*>(value);
         ::DeleteCriticalSection(pSection);
-        delete pSection;
+        std::free(pSection);
     }
     return 0;
 }
