@@ -70,9 +70,7 @@ int CString::ReverseFind(wchar_t ch) const
 
 CString CString::Left(int nCount) const
 {
-    if (nCount <= 0)
-        return CString();
-    return CString(m_str.substr(0, static_cast<size_t>(nCount)));
+    return CString(m_str.data(), nCount < GetLength() ? nCount : GetLength());
 }
 
 CString CString::Mid(int nFirst) const
@@ -84,37 +82,36 @@ CString CString::Mid(int nFirst, int nCount) const
 {
     if (nFirst < 0)
         nFirst = 0;
-    if (nFirst >= GetLength() || nCount <= 0)
-        return CString();
-    return CString(m_str.substr(static_cast<size_t>(nFirst), static_cast<size_t>(nCount)));
+    const int nRest = GetLength() - nFirst;
+    return CString(m_str.data() + (nRest > 0 ? nFirst : 0), nCount < nRest ? nCount : nRest);
 }
 
 CString CString::Right(int nCount) const
 {
-    if (nCount <= 0)
-        return CString();
     if (nCount >= GetLength())
         return *this;
-    return CString(m_str.substr(m_str.size() - static_cast<size_t>(nCount)));
+    return CString(m_str.data() + GetLength() - (nCount > 0 ? nCount : 0), nCount);
 }
 
 int CString::Replace(const wchar_t* pszOld, const wchar_t* pszNew)
 {
     if (!pszOld || !*pszOld)
         return 0;
-    const std::wstring oldText(pszOld);
-    const std::wstring newText(pszNew ? pszNew : L"");
+    if (!pszNew)
+        pszNew = L"";
+    // Either text may lie inside this string: both are read before m_str changes.
+    const size_t nOld = std::char_traits<wchar_t>::length(pszOld);
 
     std::wstring result;
     int nCount = 0;
     size_t from = 0;
-    for (size_t hit; (hit = m_str.find(oldText, from)) != std::wstring::npos; from = hit + oldText.size()) {
-        result.append(m_str, from, hit - from);
-        result += newText;
+    for (size_t hit; (hit = m_str.find(pszOld, from, nOld)) != std::wstring::npos; from = hit + nOld) {
+        result.append(m_str.data() + from, hit - from);
+        result += pszNew;
         ++nCount;
     }
     if (nCount) {
-        result.append(m_str, from, std::wstring::npos);
+        result.append(m_str.data() + from, m_str.size() - from);
         m_str.swap(result);
     }
     return nCount;

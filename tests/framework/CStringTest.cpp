@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <string>
+
 namespace {
 
 struct ReplaceCase {
@@ -85,6 +88,75 @@ TEST(CString, BufferRoundTrip)
     s.ReleaseBuffer();
     EXPECT_EQ(3, s.GetLength());
     EXPECT_STREQ(L"abc", s);
+
+    // No terminator in the buffer: the length stops at the buffer's end.
+    p = s.GetBuffer(4);
+    wmemcpy(p, L"wxyz", 4);
+    s.ReleaseBuffer();
+    EXPECT_EQ(4, s.GetLength());
+    EXPECT_STREQ(L"wxyz", s);
 }
+
+TEST(CString, ReplaceReadsTextsLyingInsideTheString)
+{
+    CString s(L"ab-ab");
+    EXPECT_EQ(2, s.Replace(s.GetString() + 3, L"x"));
+    EXPECT_STREQ(L"x-x", s);
+
+    CString t(L"a-b");
+    EXPECT_EQ(1, t.Replace(L"-", t.GetString()));
+    EXPECT_STREQ(L"aa-bb", t);
+}
+
+// Counts and positions outside the text are cut to it, never read past it.
+struct SliceCase {
+    const char* name;
+    wchar_t op; // 'L' Left(n), 'M' Mid(first, n), 'F' Mid(first), 'R' Right(n)
+    int nFirst;
+    int nCount;
+    const wchar_t* expected; // of "abcdef"
+};
+
+void PrintTo(const SliceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CStringSlice : public ::testing::TestWithParam<SliceCase> {};
+
+TEST_P(CStringSlice, CutsToTheText)
+{
+    const SliceCase& c = GetParam();
+    const CString s(L"abcdef");
+    CString slice;
+    switch (c.op) {
+    case 'L': slice = s.Left(c.nCount); break;
+    case 'M': slice = s.Mid(c.nFirst, c.nCount); break;
+    case 'F': slice = s.Mid(c.nFirst); break;
+    default: slice = s.Right(c.nCount); break;
+    }
+    EXPECT_STREQ(c.expected, slice);
+    EXPECT_EQ(static_cast<int>(wcslen(c.expected)), slice.GetLength());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CStringSlice, ::testing::Values(
+    SliceCase{"left_some", 'L', 0, 2, L"ab"},
+    SliceCase{"left_all", 'L', 0, 6, L"abcdef"},
+    SliceCase{"left_more", 'L', 0, 99, L"abcdef"},
+    SliceCase{"left_none", 'L', 0, 0, L""},
+    SliceCase{"left_negative", 'L', 0, -3, L""},
+    SliceCase{"mid_inside", 'M', 2, 3, L"cde"},
+    SliceCase{"mid_past_the_end", 'M', 4, 99, L"ef"},
+    SliceCase{"mid_first_negative", 'M', -2, 2, L"ab"},
+    SliceCase{"mid_first_at_end", 'M', 6, 1, L""},
+    SliceCase{"mid_first_beyond", 'M', 99, 1, L""},
+    SliceCase{"mid_count_negative", 'M', 1, -1, L""},
+    SliceCase{"mid_to_end", 'F', 3, 0, L"def"},
+    SliceCase{"mid_to_end_beyond", 'F', 7, 0, L""},
+    SliceCase{"right_some", 'R', 0, 3, L"def"},
+    SliceCase{"right_more", 'R', 0, 99, L"abcdef"},
+    SliceCase{"right_none", 'R', 0, 0, L""},
+    SliceCase{"right_negative", 'R', 0, -1, L""}),
+    [](const ::testing::TestParamInfo<SliceCase>& info) { return std::string(info.param.name); });
 
 } // namespace
