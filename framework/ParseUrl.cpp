@@ -1,7 +1,7 @@
 #include "framework/ParseUrl.h"
 
+#include <cwchar>
 #include <cwctype>
-#include <string>
 
 namespace {
 
@@ -18,14 +18,25 @@ constexpr Scheme kSchemes[] = {
     {L"ftp", INTERNET_SERVICE_FTP, INTERNET_DEFAULT_FTP_PORT},
 };
 
-bool EqualNoCase(const std::wstring& a, const wchar_t* b)
+// The n characters at a against the whole of b, ignoring case.
+bool EqualNoCase(const wchar_t* a, size_t n, const wchar_t* b)
 {
     size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
+    for (; i < n && b[i]; ++i) {
         if (std::towlower(a[i]) != std::towlower(b[i]))
             return false;
     }
-    return i == a.size() && b[i] == L'\0';
+    return i == n && b[i] == L'\0';
+}
+
+// The last ch in [pFirst, pLast), or null.
+const wchar_t* FindLast(const wchar_t* pFirst, const wchar_t* pLast, wchar_t ch)
+{
+    while (pLast != pFirst) {
+        if (*--pLast == ch)
+            return pLast;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -39,63 +50,61 @@ BOOL AfxParseURL(const wchar_t* pstrURL, DWORD& dwServiceType, CString& strServe
     if (!pstrURL)
         return FALSE;
 
-    std::wstring url(pstrURL);
-    if (url.find(L'?') == std::wstring::npos) {
-        while (!url.empty() && std::iswspace(url.back()))
-            url.pop_back();
+    // The URL is read in place as [pstrURL, pEnd). Every mark searched for below
+    // ("://", "/?#", "@", ":", "]") is no white space, so a search of the whole
+    // text finds it inside that range or not at all.
+    const wchar_t* pEnd = pstrURL + std::wcslen(pstrURL);
+    if (!std::wcschr(pstrURL, L'?')) {
+        while (pEnd != pstrURL && std::iswspace(pEnd[-1]))
+            --pEnd;
     }
 
-    const size_t schemeEnd = url.find(L"://");
-    if (schemeEnd == std::wstring::npos || schemeEnd == 0)
+    const wchar_t* const pSchemeEnd = std::wcsstr(pstrURL, L"://");
+    if (!pSchemeEnd || pSchemeEnd == pstrURL)
         return FALSE;
-    const std::wstring scheme = url.substr(0, schemeEnd);
     const Scheme* pScheme = nullptr;
     for (const Scheme& s : kSchemes) {
-        if (EqualNoCase(scheme, s.name))
+        if (EqualNoCase(pstrURL, static_cast<size_t>(pSchemeEnd - pstrURL), s.name))
             pScheme = &s;
     }
     if (!pScheme)
         return FALSE;
     dwServiceType = pScheme->dwService;
 
-    const size_t authorityStart = schemeEnd + 3;
-    size_t authorityEnd = url.find_first_of(L"/?#", authorityStart);
-    if (authorityEnd == std::wstring::npos)
-        authorityEnd = url.size();
-    std::wstring authority = url.substr(authorityStart, authorityEnd - authorityStart);
-    const size_t at = authority.rfind(L'@');
-    if (at != std::wstring::npos)
-        authority.erase(0, at + 1);
+    const wchar_t* pAuthority = pSchemeEnd + 3;
+    const wchar_t* pAuthorityEnd = std::wcspbrk(pAuthority, L"/?#");
+    if (!pAuthorityEnd)
+        pAuthorityEnd = pEnd;
+    if (const wchar_t* pAt = FindLast(pAuthority, pAuthorityEnd, L'@'))
+        pAuthority = pAt + 1;
 
     // The port's colon is the last one, outside an IPv6 address's brackets.
-    std::wstring host = authority;
-    std::wstring port;
-    const size_t colon = authority.rfind(L':');
-    const size_t bracket = authority.rfind(L']');
-    if (colon != std::wstring::npos && (bracket == std::wstring::npos || colon > bracket)) {
-        host = authority.substr(0, colon);
-        port = authority.substr(colon + 1);
+    const wchar_t* pHostEnd = pAuthorityEnd;
+    const wchar_t* pPort = pAuthorityEnd;
+    const wchar_t* const pColon = FindLast(pAuthority, pAuthorityEnd, L':');
+    const wchar_t* const pBracket = FindLast(pAuthority, pAuthorityEnd, L']');
+    if (pColon && (!pBracket || pColon > pBracket)) {
+        pHostEnd = pColon;
+        pPort = pColon + 1;
     }
-    if (host.empty())
+    if (pHostEnd == pAuthority)
         return FALSE;
-    strServer = CString(host);
+    strServer = CString(pAuthority, static_cast<int>(pHostEnd - pAuthority));
 
     nPort = pScheme->nDefaultPort;
-    if (!port.empty()) {
+    if (pPort != pAuthorityEnd) {
         unsigned long value = 0;
-        for (wchar_t ch : port) {
-            if (ch < L'0' || ch > L'9' || value > 65535)
+        for (const wchar_t* p = pPort; p != pAuthorityEnd; ++p) {
+            if (*p < L'0' || *p > L'9' || value > 65535)
                 return FALSE;
-            value = value * 10 + static_cast<unsigned long>(ch - L'0');
+            value = value * 10 + static_cast<unsigned long>(*p - L'0');
         }
         if (value == 0 || value > 65535)
             return FALSE;
         nPort = static_cast<INTERNET_PORT>(value);
     }
 
-    std::wstring object = url.substr(authorityEnd);
-    if (object.empty() || object[0] != L'/')
-        object.insert(0, 1, L'/');
-    strObject = CString(object);
+    const CString strRest(pAuthorityEnd, static_cast<int>(pEnd - pAuthorityEnd));
+    strObject = pAuthorityEnd != pEnd && *pAuthorityEnd == L'/' ? strRest : CString(L'/') + strRest;
     return TRUE;
 }

@@ -37,7 +37,13 @@ const UrlCase kCases[] = {
     {L"http://[::1]/f", TRUE, INTERNET_SERVICE_HTTP, L"[::1]", L"/f", 80},
     {L"https://secure.example/f", TRUE, AFX_INET_SERVICE_HTTPS, L"secure.example", L"/f", 443},
     {L"ftp://files.example/pub/f", TRUE, INTERNET_SERVICE_FTP, L"files.example", L"/pub/f", 21},
+    // Marks after the host belong to the object; an empty port is the default.
+    {L"http://host.example/a@b:c", TRUE, INTERNET_SERVICE_HTTP, L"host.example", L"/a@b:c", 80},
+    {L"http://host.example:/f", TRUE, INTERNET_SERVICE_HTTP, L"host.example", L"/f", 80},
+    {L"http://host.example#top", TRUE, INTERNET_SERVICE_HTTP, L"host.example", L"/#top", 80},
+    {L"http://host.example \t", TRUE, INTERNET_SERVICE_HTTP, L"host.example", L"/", 80},
     // What cannot be split.
+    {L"://host.example/f", FALSE, AFX_INET_SERVICE_UNK, L"", L"", 80},
     {L"", FALSE, AFX_INET_SERVICE_UNK, L"", L"", 80},
     {L"   ", FALSE, AFX_INET_SERVICE_UNK, L"", L"", 80},
     {L"update.quenlor.example/download/Tavo_Q7120.exe", FALSE, AFX_INET_SERVICE_UNK, L"", L"", 80},
