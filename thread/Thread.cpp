@@ -49,6 +49,20 @@ CThread::CProcessObjects CThread::s_processObjects;
 
 namespace {
 const CString g_strAlreadyStarted(L"Thread is already started!");
+
+// The one throw of Start's failures; kept out of line so that each failure is a
+// call, not a copy of the allocation, construction and throw.
+[[noreturn]] __attribute__((noinline)) void ThrowStartError(CThread* pThread, const CString& strError,
+                                                            int nErrorKind)
+{
+    throw new CThreadException(pThread, strError, nErrorKind);
+}
+
+// A thread that could not be made, with the system's text for why.
+[[noreturn]] __attribute__((noinline)) void ThrowCreateError(CThread* pThread, DWORD dwError)
+{
+    ThrowStartError(pThread, GetSystemErrorText(dwError), THREAD_ERR_CREATE_THREAD);
+}
 } // namespace
 
 CThread::CThread() = default;
@@ -71,12 +85,12 @@ void CThread::Start()
     CScopedLock lock(s_pThreadLock);
 
     if (m_hThread && ::GetExitCodeThread(m_hThread.get(), &m_dwExitCode) && m_dwExitCode == STILL_ACTIVE)
-        throw new CThreadException(this, g_strAlreadyStarted, THREAD_ERR_ALREADY_STARTED);
+        ThrowStartError(this, g_strAlreadyStarted, THREAD_ERR_ALREADY_STARTED);
 
     CString strError;
     ResetState();
     if (!CreateCommandEvent(strError))
-        throw new CThreadException(this, strError, THREAD_ERR_CREATE_EVENT);
+        ThrowStartError(this, strError, THREAD_ERR_CREATE_EVENT);
 
     try {
         RegisterSync();
@@ -84,7 +98,7 @@ void CThread::Start()
         // RegisterSync changes nothing when it throws. No thread could be
         // started for lack of memory: the same kind as a refused thread.
         ResetState();
-        throw new CThreadException(this, GetSystemErrorText(ERROR_NOT_ENOUGH_MEMORY), THREAD_ERR_CREATE_THREAD);
+        ThrowCreateError(this, ERROR_NOT_ENOUGH_MEMORY);
     }
 
     // Created suspended and resumed once the start command is queued: a thread
@@ -98,7 +112,7 @@ void CThread::Start()
         const DWORD dwError = ::GetLastError();
         UnregisterSync();
         ResetState();
-        throw new CThreadException(this, GetSystemErrorText(dwError), THREAD_ERR_CREATE_THREAD);
+        ThrowCreateError(this, dwError);
     }
 
     // Set before the worker can run, so a state the body sets is not overwritten.
@@ -114,8 +128,8 @@ void CThread::Start()
     UnregisterSync();
     ResetState();
     if (!bPosted)
-        throw new CThreadException(this, strError, THREAD_ERR_POST_COMMAND);
-    throw new CThreadException(this, GetSystemErrorText(dwResumeError), THREAD_ERR_CREATE_THREAD);
+        ThrowStartError(this, strError, THREAD_ERR_POST_COMMAND);
+    ThrowCreateError(this, dwResumeError);
 }
 
 DWORD WINAPI CThread::ThreadEntry(LPVOID pParam)
