@@ -32,9 +32,9 @@ BOOL CZULTolpButton::SetStateImages(int nLook, UINT nIDLeft, UINT nIDCentre, UIN
     if (nLook < 0 || nLook >= LOOK_COUNT)
         return FALSE;
     SkinImage* const pieces = m_pImgPieces[nLook];
-    pieces[PIECE_LEFT] = LoadPngImage(nIDLeft, AfxGetInstanceHandle());
-    pieces[PIECE_CENTRE] = LoadPngImage(nIDCentre, AfxGetInstanceHandle());
-    pieces[PIECE_RIGHT] = LoadPngImage(nIDRight, AfxGetInstanceHandle());
+    const UINT nIDs[PIECE_COUNT] = {nIDLeft, nIDCentre, nIDRight};
+    for (int nPiece = 0; nPiece < PIECE_COUNT; ++nPiece)
+        pieces[nPiece] = LoadPngImage(nIDs[nPiece], AfxGetInstanceHandle());
 
     if (pieces[PIECE_LEFT]) {
         m_nImageWidth = static_cast<int>(pieces[PIECE_LEFT].GetWidth());
