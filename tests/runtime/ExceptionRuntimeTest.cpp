@@ -1,14 +1,16 @@
-// The program's exception unwinder (runtime/Unwind.cpp), linked into this test
-// in place of the compiler runtime's: every exception below, and every one that
-// GoogleTest itself throws and catches, walks the stack with it. The link
-// proves the replacement: the compiler runtime's unwinder defines the same
-// entry points, so had any of its members been pulled in, the link would fail
-// with duplicate definitions.
+// The 32-bit program's exception runtime (runtime/Unwind.cpp and
+// runtime/ExceptionStorage.cpp), linked into this test in place of the compiler
+// runtime's unwinder and the library's exception storage: every exception
+// below, and every one that GoogleTest itself throws and catches, uses it. The
+// link proves the replacement: the replaced library members define the same
+// entry points, so had any of them been pulled in, the link would fail with
+// duplicate definitions.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -245,6 +247,84 @@ TEST(Unwind, ThreadsThrowAtTheSameTime)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(nCaught.load(), kThreads * kThrows);
+}
+
+// --- Where thrown objects and the per-thread state live -------------------------
+
+struct CountsInDestructor {
+    int& nHere;
+    int& nOtherThread;
+    ~CountsInDestructor()
+    {
+        nHere = std::uncaught_exceptions();
+        std::thread([this] { nOtherThread = std::uncaught_exceptions(); }).join();
+    }
+};
+
+// The count of exceptions in flight belongs to the thread that threw.
+TEST(ExceptionStorage, ExceptionsInFlightAreCountedPerThread)
+{
+    int nHere = -1, nOtherThread = -1;
+    try {
+        CountsInDestructor counts{nHere, nOtherThread};
+        throw std::runtime_error("in flight");
+    } catch (const std::exception&) {
+    }
+    EXPECT_EQ(nHere, 1);
+    EXPECT_EQ(nOtherThread, 0);
+    EXPECT_EQ(std::uncaught_exceptions(), 0);
+}
+
+// Handlers nest: the innermost caught exception is the current one, and the
+// outer one is current again when the inner handler ends.
+TEST(ExceptionStorage, CaughtExceptionsStack)
+{
+    std::string inner, outer;
+    try {
+        throw std::runtime_error("outer");
+    } catch (const std::exception&) {
+        try {
+            throw std::logic_error("inner");
+        } catch (const std::exception&) {
+            try {
+                std::rethrow_exception(std::current_exception());
+            } catch (const std::exception& e) {
+                inner = e.what();
+            }
+        }
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            outer = e.what();
+        }
+    }
+    EXPECT_EQ(inner, "inner");
+    EXPECT_EQ(outer, "outer");
+}
+
+// An exception thrown when the heap cannot give a byte more (std::bad_alloc
+// itself) still reaches its handler: its object comes from the reserve.
+TEST(ExceptionStorage, ThrowsWithTheHeapExhausted)
+{
+    std::vector<void*> blocks;
+    blocks.reserve(1 << 20);
+    for (size_t nSize = size_t(64) << 20; nSize >= 8 && blocks.size() < blocks.capacity();) {
+        if (void* p = std::malloc(nSize))
+            blocks.push_back(p);
+        else
+            nSize /= 2;
+    }
+    const bool bExhausted = std::malloc(8 + 96) == nullptr;
+    bool bCaught = false;
+    try {
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+        bCaught = true;
+    }
+    for (void* p : blocks)
+        std::free(p);
+    EXPECT_TRUE(bExhausted);
+    EXPECT_TRUE(bCaught);
 }
 
 // --- No handler ---------------------------------------------------------------
