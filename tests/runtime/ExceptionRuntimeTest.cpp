@@ -1,6 +1,6 @@
-// The 32-bit program's exception runtime (runtime/Unwind.cpp and
-// runtime/ExceptionStorage.cpp), linked into this test in place of the compiler
-// runtime's unwinder and the library's exception storage: every exception
+// The 32-bit program's exception runtime (runtime/Unwind.cpp, Personality.cpp
+// and ExceptionStorage.cpp), linked into this test in place of the compiler
+// runtime's unwinder and the library's personality and exception storage: every exception
 // below, and every one that GoogleTest itself throws and catches, uses it. The
 // link proves the replacement: the replaced library members define the same
 // entry points, so had any of them been pulled in, the link would fail with
@@ -222,6 +222,45 @@ TEST(Unwind, HandlerThatDoesNotMatchIsPassedBy)
     EXPECT_EQ(caught, "range");
 }
 
+// Of several handlers, the first whose type the thrown one converts to runs.
+struct ClauseCase {
+    const char* name;
+    void (*pfnThrow)();
+    int nClause;
+};
+
+class FirstMatchingHandler : public ::testing::TestWithParam<ClauseCase> {};
+
+TEST_P(FirstMatchingHandler, Runs)
+{
+    int nClause = 0;
+    try {
+        GetParam().pfnThrow();
+    } catch (const std::bad_alloc&) {
+        nClause = 1;
+    } catch (ThrownError* pError) {
+        nClause = 2;
+        delete static_cast<DerivedError*>(pError);
+    } catch (const std::logic_error&) {
+        nClause = 3;
+    } catch (const std::exception&) {
+        nClause = 4;
+    } catch (...) {
+        nClause = 5;
+    }
+    EXPECT_EQ(nClause, GetParam().nClause);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clauses, FirstMatchingHandler,
+    ::testing::Values(ClauseCase{"BadAlloc", [] { throw std::bad_alloc(); }, 1},
+                      ClauseCase{"PointerToDerived", [] { ThrowDerived(7); }, 2},
+                      ClauseCase{"DerivedOfLogicError", [] { throw std::out_of_range("x"); }, 3},
+                      ClauseCase{"OtherStdException", [] { throw std::runtime_error("x"); }, 4},
+                      ClauseCase{"Int", [] { throw 42; }, 5},
+                      ClauseCase{"Text", [] { throw "text"; }, 5}),
+    [](const ::testing::TestParamInfo<ClauseCase>& info) { return std::string(info.param.name); });
+
 // --- Threads ------------------------------------------------------------------
 
 // Walks on several threads at once share nothing but the read-only table.
@@ -345,6 +384,26 @@ TEST(UnwindDeathTest, ExceptionCrossingSystemFramesTerminates)
                 ::EnumResourceTypesW(::GetModuleHandleW(nullptr), ThrowFromSystemCallback, 0);
             } catch (...) {
                 ::OutputDebugStringA("caught on the far side of the system's frames\n");
+                ::ExitProcess(0);
+            }
+        },
+        "");
+}
+
+__attribute__((noinline)) void MustNotThrow() noexcept
+{
+    ThrowDerived(6);
+}
+
+// An exception leaving a noexcept function terminates, even with a handler
+// waiting outside it.
+TEST(UnwindDeathTest, ExceptionLeavingNoexceptTerminates)
+{
+    EXPECT_DEATH(
+        {
+            try {
+                MustNotThrow();
+            } catch (...) {
                 ::ExitProcess(0);
             }
         },
