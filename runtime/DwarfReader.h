@@ -33,35 +33,8 @@ public:
     uint32_t U16() { return Fixed(2); }
     uint32_t U32() { return Fixed(4); }
 
-    uint32_t ULeb()
-    {
-        uint32_t uValue = 0;
-        unsigned nShift = 0;
-        uint8_t b;
-        do {
-            b = U8();
-            if (nShift < 32)
-                uValue |= uint32_t(b & 0x7F) << nShift;
-            nShift += 7;
-        } while ((b & 0x80) && m_bOk);
-        return uValue;
-    }
-
-    int32_t SLeb()
-    {
-        uint32_t uValue = 0;
-        unsigned nShift = 0;
-        uint8_t b;
-        do {
-            b = U8();
-            if (nShift < 32)
-                uValue |= uint32_t(b & 0x7F) << nShift;
-            nShift += 7;
-        } while ((b & 0x80) && m_bOk);
-        if (nShift < 32 && (b & 0x40))
-            uValue |= ~uint32_t(0) << nShift;
-        return int32_t(uValue);
-    }
+    uint32_t ULeb() { return Leb128(false); }
+    int32_t SLeb() { return int32_t(Leb128(true)); }
 
     // A pointer in the given encoding; the encodings the compiler uses for this
     // target only.
@@ -103,6 +76,21 @@ public:
     }
 
 private:
+    uint32_t Leb128(bool bSigned)
+    {
+        uint32_t uValue = 0;
+        unsigned nShift = 0;
+        uint8_t b;
+        do {
+            b = U8();
+            if (nShift < 32)
+                uValue |= uint32_t(b & 0x7F) << nShift;
+            nShift += 7;
+        } while ((b & 0x80) && m_bOk);
+        if (bSigned && nShift < 32 && (b & 0x40))
+            uValue |= ~uint32_t(0) << nShift;
+        return uValue;
+    }
     bool Need(uint32_t nBytes)
     {
         if (!m_bOk || uint32_t(m_pEnd - m_p) < nBytes) {
