@@ -1,6 +1,7 @@
-// The 32-bit program's exception runtime (runtime/Unwind.cpp, Personality.cpp
-// and ExceptionStorage.cpp), linked into this test in place of the compiler
-// runtime's unwinder and the library's personality and exception storage: every exception
+// The 32-bit program's exception runtime (runtime/Unwind.cpp, Personality.cpp,
+// PointerTypeInfo.cpp and ExceptionStorage.cpp), linked into this test in place
+// of the compiler runtime's unwinder and the library's personality, pointer
+// type information and exception storage: every exception
 // below, and every one that GoogleTest itself throws and catches, uses it. The
 // link proves the replacement: the replaced library members define the same
 // entry points, so had any of them been pulled in, the link would fail with
@@ -260,6 +261,60 @@ INSTANTIATE_TEST_SUITE_P(
                       ClauseCase{"Int", [] { throw 42; }, 5},
                       ClauseCase{"Text", [] { throw "text"; }, 5}),
     [](const ::testing::TestParamInfo<ClauseCase>& info) { return std::string(info.param.name); });
+
+// Handlers for pointers follow the language's conversions: to void*, adding
+// const, a null pointer constant to any pointer; never dropping const, and a
+// base-class conversion only at the first level.
+ThrownError g_thrown{3};
+ThrownError* g_pThrown = &g_thrown;
+const ThrownError g_constThrown{4};
+DerivedError g_derived(5);
+DerivedError* g_pDerived = &g_derived;
+
+struct PointerCase {
+    const char* name;
+    bool (*pfnCaughtAsExpected)();
+};
+
+class PointerHandler : public ::testing::TestWithParam<PointerCase> {};
+
+TEST_P(PointerHandler, FollowsTheConversions)
+{
+    EXPECT_TRUE(GetParam().pfnCaughtAsExpected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, PointerHandler,
+    ::testing::Values(
+        PointerCase{"VoidTakesAnObjectPointer",
+                    [] {
+                        try { throw g_pDerived; } catch (void* p) { return p == g_pDerived; }
+                    }},
+        PointerCase{"ConstIsAdded",
+                    [] {
+                        try { throw &g_thrown; } catch (const ThrownError* p) { return p == &g_thrown; }
+                    }},
+        PointerCase{"ConstIsNeverDropped",
+                    [] {
+                        try { throw &g_constThrown; } catch (ThrownError*) { return false; } catch (const ThrownError* p) { return p == &g_constThrown; }
+                    }},
+        PointerCase{"NullPointerConstantToAnyPointer",
+                    [] {
+                        try { throw nullptr; } catch (ThrownError* p) { return p == nullptr; }
+                    }},
+        PointerCase{"NoBaseConversionBelowTheFirstLevel",
+                    [] {
+                        try { throw &g_pDerived; } catch (ThrownError**) { return false; } catch (DerivedError** pp) { return *pp == &g_derived; }
+                    }},
+        PointerCase{"ConstAtEveryLevel",
+                    [] {
+                        try { throw &g_pThrown; } catch (const ThrownError* const* pp) { return *pp == &g_thrown; }
+                    }},
+        PointerCase{"ConstOnlyInside",
+                    [] {
+                        try { throw &g_pThrown; } catch (const ThrownError**) { return false; } catch (...) { return true; }
+                    }}),
+    [](const ::testing::TestParamInfo<PointerCase>& info) { return std::string(info.param.name); });
 
 // --- Threads ------------------------------------------------------------------
 
