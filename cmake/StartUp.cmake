@@ -1,0 +1,31 @@
+# The executable's own start-up (runtime/ProcessStart.cpp) in place of the C
+# runtime's.
+#
+#   quilmer_own_start_up(<target>)
+#
+# (the target's sources include runtime/ProcessStart.cpp) links <target> without crt2u.o, the runtime's start-up, and keeps the rest of
+# the compiler's start and end files: crtbegin.o, which opens the .eh_frame
+# table and registers it with the unwinder, must come before every object, and
+# crtend.o, which ends the table and holds the constructor that calls the
+# registration, after every library. A specs file that names crtbegin.o alone
+# as the start file keeps both where the compiler driver puts them
+# (-nostartfiles would drop crtend.o too, and crtend.o given as an input would
+# land before the libraries).
+#
+# The link also fails where the program would come to need what only the
+# runtime's start-up did:
+#   - data imported from a DLL without dllimport, which needs the runtime's
+#     pseudo-relocations (--disable-auto-import: such a reference stays
+#     undefined);
+#   - anything placed in .CRT (C initialisers, TLS callbacks, which a TLS
+#     key's thread-exit destructor relies on) or in .tls (native thread-local
+#     data): the start-up runs none of it (StartUp.ld).
+
+set(QUILMER_START_UP_SPECS ${CMAKE_BINARY_DIR}/generated/StartFiles.specs)
+file(WRITE ${QUILMER_START_UP_SPECS} "*startfile:\ncrtbegin.o%s\n\n")
+
+function(quilmer_own_start_up target)
+  target_link_options(${target} PRIVATE -specs=${QUILMER_START_UP_SPECS} -Wl,--disable-auto-import
+                      ${CMAKE_SOURCE_DIR}/cmake/StartUp.ld)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/StartUp.ld)
+endfunction()
