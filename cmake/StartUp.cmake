@@ -1,11 +1,12 @@
-# The executable's own start-up (runtime/ProcessStart.cpp) in place of the C
-# runtime's.
+# The executable's own start-up in place of the C runtime's.
 #
 #   quilmer_own_start_up(<target>)
 #
-# (the target's sources include runtime/ProcessStart.cpp) links <target> without crt2u.o, the runtime's start-up, and keeps the rest of
-# the compiler's start and end files: crtbegin.o, which opens the .eh_frame
-# table and registers it with the unwinder, must come before every object, and
+# <target>'s sources include app/ProcessEntry.cpp and runtime/ProcessStart.cpp.
+# Its entry becomes QuilmerEntry (i686 C symbols carry a leading underscore),
+# and it links without crt2u.o, the runtime's start-up, keeping the rest of the
+# compiler's start and end files: crtbegin.o, which opens the .eh_frame table
+# and registers it with the unwinder, must come before every object, and
 # crtend.o, which ends the table and holds the constructor that calls the
 # registration, after every library. A specs file that names crtbegin.o alone
 # as the start file keeps both where the compiler driver puts them
@@ -25,7 +26,12 @@ set(QUILMER_START_UP_SPECS ${CMAKE_BINARY_DIR}/generated/StartFiles.specs)
 file(WRITE ${QUILMER_START_UP_SPECS} "*startfile:\ncrtbegin.o%s\n\n")
 
 function(quilmer_own_start_up target)
-  target_link_options(${target} PRIVATE -specs=${QUILMER_START_UP_SPECS} -Wl,--disable-auto-import
+  if(QUILMER_ARCH STREQUAL "i686")
+    set(entry _QuilmerEntry)
+  else()
+    set(entry QuilmerEntry)
+  endif()
+  target_link_options(${target} PRIVATE -Wl,-e,${entry} -specs=${QUILMER_START_UP_SPECS} -Wl,--disable-auto-import
                       ${CMAKE_SOURCE_DIR}/cmake/StartUp.ld)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/StartUp.ld)
 endfunction()
