@@ -4,7 +4,8 @@
 // The runtime's start-up also splits the command line into argv and expands
 // wildcards in it, sets stdio's file modes, applies runtime pseudo-relocations,
 // routes access violations and floating-point faults to signal() handlers,
-// installs math-error and invalid-parameter handlers and supports TLS
+// installs a math-error handler and an invalid-parameter handler (which the
+// import library only records: msvcrt.dll never calls it) and supports TLS
 // callbacks. The program reads no argument, uses no stdio, installs no signal
 // handler, calls no math function, and keeps per-thread data in fiber-local
 // slots (runtime/PosixThreads.cpp); the link refuses to import data from a DLL
@@ -12,6 +13,8 @@
 // start-up would have run (C initialisers, TLS callbacks: cmake/StartUp.cmake).
 //
 // What this program needs, in order:
+//   0. on x86_64, the filter that lets a C++ exception nobody catches reach
+//      std::terminate (below);
 //   1. the static constructors, the linker's __CTOR_LIST__, last to first as the
 //      compiler's runtime runs them: higher-priority ones (named later) first.
 //      The first to run is crtend.o's, which registers the .eh_frame table that
@@ -109,6 +112,24 @@ int ShowCommand()
     return (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : SW_SHOWDEFAULT;
 }
 
+#if defined(__x86_64__)
+// The 64-bit unwinder raises every C++ exception as a system exception of
+// GCC's ('GCC' with the customer bit; the top byte says throw, unwind or
+// forced unwind) and, when no frame takes it, expects the process's last filter
+// to continue it: its throw then returns and calls std::terminate. Without this
+// filter such an exception ends the process as a crash instead.
+LONG WINAPI ContinueUncaughtCxxException(EXCEPTION_POINTERS* pInfo)
+{
+    constexpr DWORD kGccExceptionMask = 0x20FFFFFF;
+    constexpr DWORD kGccException = 0x20474343;
+    const EXCEPTION_RECORD* pRecord = pInfo->ExceptionRecord;
+    if ((pRecord->ExceptionCode & kGccExceptionMask) == kGccException &&
+        !(pRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE))
+        return EXCEPTION_CONTINUE_EXECUTION;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+#endif
+
 } // namespace
 
 extern "C" {
@@ -144,6 +165,9 @@ __attribute__((noreturn)) void __cdecl exit(int nCode)
 void RunWinMainProcess()
 {
     __set_app_type(kGuiApp);
+#if defined(__x86_64__)
+    ::SetUnhandledExceptionFilter(ContinueUncaughtCxxException);
+#endif
 #if defined(__i386__)
     // The x87 unit in its initial state (extended precision, every exception
     // masked), as the runtime's start-up leaves it on the first thread and as
