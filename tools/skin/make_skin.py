@@ -4,23 +4,33 @@
     python3 tools/skin/make_skin.py [res-folder]
 
 Writes <res>/skin/<id>.png and <res>/Quilmer.ico (default res-folder: the
-repository's res/). Standard library only, so the pictures can be redrawn on
-any machine; the output is deterministic and committed with the sources.
+repository's res/). The output is deterministic and committed with the sources;
+the build never runs this script. Needs the zopfli tool (Debian package
+"zopfli", 1.0.3 reproduces the committed files byte for byte) besides the
+standard library; a run takes a few minutes.
 
 What the program relies on, and this file therefore guarantees:
   * sizes and transparency of the picture table (130 is RGB, the rest RGBA;
     146 and 149 are opaque everywhere although they carry an alpha channel);
   * Adam7 interlacing, 8 bits per channel;
-  * a pHYs chunk: 96 dpi for 130..147, 72 dpi for the progress fill 148..150;
-  * iCCP and cHRM chunks (the program decodes without colour management, so
-    they must be present but are never applied).
+  * a pHYs chunk: 96 dpi for 130..147, 72 dpi for the progress fill 148..150.
+No other ancillary chunk: the program decodes without colour management
+(GdipCreateBitmapFromStream applies no ICC profile, gamma or chromaticity), so
+such chunks could only cost bytes. Each PNG is checked by decoding it again
+(png_pixels.py); `png_pixels.py compare` checks a new drawing against the
+committed one.
 """
 
 import math
 import os
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import zlib
+
+import png_pixels
 
 # ---------------------------------------------------------------- canvas
 
@@ -287,114 +297,117 @@ def plain_strip(look):
     """130 and 131: a column of a face at button height (kept in the set, not drawn)."""
     return button_pieces(look)[1]
 
-# ---------------------------------------------------------------- ICC profile
-
-
-def s15(v):
-    return struct.pack(">i", int(round(v * 65536)))
-
-
-def icc_profile():
-    """A minimal ICC v2 display profile with sRGB primaries (D50-adapted) and a
-    2.2 tone curve: enough for decoders that parse the iCCP chunk."""
-    def xyz(x, y, z):
-        return b"XYZ \0\0\0\0" + s15(x) + s15(y) + s15(z)
-
-    text = b"Quilmer sRGB-like"
-    desc = (b"desc\0\0\0\0" + struct.pack(">I", len(text) + 1) + text + b"\0"
-            + struct.pack(">II", 0, 0) + struct.pack(">HB", 0, 0) + b"\0" * 67)
-    cprt = b"text\0\0\0\0" + b"No copyright, use freely\0"
-    curve = b"curv\0\0\0\0" + struct.pack(">IH", 1, 0x0233)
-    tags = [(b"desc", desc), (b"cprt", cprt),
-            (b"wtpt", xyz(0.9642, 1.0, 0.8249)),
-            (b"rXYZ", xyz(0.4361, 0.2225, 0.0139)),
-            (b"gXYZ", xyz(0.3851, 0.7169, 0.0971)),
-            (b"bXYZ", xyz(0.1431, 0.0606, 0.7141)),
-            (b"rTRC", curve), (b"gTRC", curve), (b"bTRC", curve)]
-    offset = 128 + 4 + 12 * len(tags)
-    table, data = b"", b""
-    for sig, body in tags:
-        while (offset + len(data)) % 4:
-            data += b"\0"
-        table += sig + struct.pack(">II", offset + len(data), len(body))
-        data += body
-    body = struct.pack(">I", len(tags)) + table + data
-    size = 128 + len(body)
-    header = (struct.pack(">I", size) + b"\0\0\0\0" + struct.pack(">I", 0x02100000)
-              + b"mntrRGB XYZ " + struct.pack(">6H", 2011, 1, 1, 0, 0, 0)
-              + b"acsp" + b"\0" * 4 + struct.pack(">I", 0) + b"\0" * 8 + b"\0" * 8
-              + struct.pack(">I", 0) + s15(0.9642) + s15(1.0) + s15(0.8249)
-              + b"\0" * 4 + b"\0" * 16 + b"\0" * 28)
-    assert len(header) == 128
-    return header + body
-
 # ---------------------------------------------------------------- PNG
-
-ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4),
-         (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
-
 
 def chunk(kind, data):
     return (struct.pack(">I", len(data)) + kind + data
             + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
 
-def paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
+def filter_candidates(row, prev, bpp):
+    """The row filtered with each of the five filter types, in type order."""
+    out = []
+    for ftype in range(5):
+        f = bytearray([ftype])
+        for i, v in enumerate(row):
+            a = row[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            pred = (0, a, b, (a + b) // 2, png_pixels.paeth(a, b, c))[ftype]
+            f.append((v - pred) & 0xFF)
+        out.append(bytes(f))
+    return out
 
 
-def filter_rows(rows, bpp, fixed=None):
-    """Each row with the given filter type, or (fixed None) with the filter whose
-    output has the smallest sum of magnitudes."""
+def magnitude(f):
+    return sum(x if x < 128 else 256 - x for x in f[1:])
+
+
+def entropy(f):
+    counts = {}
+    for x in f[1:]:
+        counts[x] = counts.get(x, 0) + 1
+    n = float(len(f) - 1)
+    return -sum(k / n * math.log(k / n, 2) for k in counts.values())
+
+
+def filter_pass(rows, bpp, strategy, stream):
+    """One image pass filtered row by row. strategy: a filter type 0..4 for every
+    row, or per row the type whose output has the smallest "sum" of magnitudes,
+    the smallest "entropy", or adds the fewest bytes to the deflate stream so far
+    ("greedy": stream is a zlib compressor that has taken the rows before)."""
     out = bytearray()
-    prev = bytes(len(rows[0])) if rows else b""
+    prev = bytes(len(rows[0]))
     for row in rows:
-        best = None
-        for ftype in (range(5) if fixed is None else (fixed,)):
-            f = bytearray()
-            for i, v in enumerate(row):
-                a = row[i - bpp] if i >= bpp else 0
-                b = prev[i]
-                c = prev[i - bpp] if i >= bpp else 0
-                pred = (0, a, b, (a + b) // 2, paeth(a, b, c))[ftype]
-                f.append((v - pred) & 0xFF)
-            score = sum(x if x < 128 else 256 - x for x in f)
-            if best is None or score < best[0]:
-                best = (score, ftype, f)
-        out.append(best[1])
-        out += best[2]
+        cands = filter_candidates(row, prev, bpp)
+        if isinstance(strategy, int):
+            best = cands[strategy]
+        elif strategy == "sum":
+            best = min(cands, key=magnitude)
+        elif strategy == "entropy":
+            best = min(cands, key=entropy)
+        else:
+            def cost(f):
+                trial = stream.copy()
+                return len(trial.compress(f) + trial.flush(zlib.Z_SYNC_FLUSH))
+            best = min(cands, key=cost)
+            stream.compress(best)
+        out += best
         prev = row
     return bytes(out)
 
 
-def encode_png(canvas, alpha, dpi, interlace=True, colour_chunks=True):
+FILTER_STRATEGIES = ("sum", 0, 1, 2, 3, 4, "entropy", "greedy")
+
+
+def zopfli_zlib(data):
+    """data as a zlib stream from the zopfli tool (Debian package "zopfli"); more
+    iterations for smaller data, so every picture takes seconds, not minutes."""
+    tool = shutil.which("zopfli")
+    if not tool:
+        sys.exit("make_skin.py: the zopfli tool is missing (Debian package \"zopfli\")")
+    iterations = max(15, min(1000, 2000000 // max(1, len(data))))
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "data")
+        with open(path, "wb") as f:
+            f.write(data)
+        return subprocess.run([tool, "--zlib", "-c", "--i%d" % iterations, path],
+                              check=True, stdout=subprocess.PIPE).stdout
+
+
+def encode_png(canvas, alpha, dpi=None, interlace=True):
+    """The canvas as an 8-bit RGBA (alpha) or RGB PNG, with a pHYs chunk when
+    dpi is given; checked by decoding it again."""
     bpp = 4 if alpha else 3
     rows = canvas.to_bytes(alpha)
     w, h = canvas.w, canvas.h
     passes = [rows]
     if interlace:
         passes = [[b"".join(rows[y][x * bpp:(x + 1) * bpp] for x in range(x0, w, dx))
-                   for y in range(y0, h, dy)] for x0, y0, dx, dy in ADAM7]
+                   for y in range(y0, h, dy)] for x0, y0, dx, dy in png_pixels.ADAM7]
         passes = [p for p in passes if p and p[0]]
-    # The same pixels filtered six ways (per row by the smallest sum, or one type
-    # throughout); the smallest compressed stream is kept. Lossless either way.
-    idat = min((zlib.compress(b"".join(filter_rows(p, bpp, fixed) for p in passes), 9)
-                for fixed in (None, 0, 1, 2, 3, 4)), key=len)
-    ppm = int(round(dpi / 0.0254))
+    # The same pixels filtered every way; the smallest compressed stream is kept
+    # (the first of equals, so the output is deterministic). Lossless either way.
+    candidates = []
+    for strategy in FILTER_STRATEGIES:
+        stream = zlib.compressobj(9)
+        data = b"".join(filter_pass(p, bpp, strategy, stream) for p in passes)
+        if data not in candidates:
+            candidates.append(data)
+    idat = min((zopfli_zlib(data) for data in candidates), key=len)
     png = b"\x89PNG\r\n\x1a\n"
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if alpha else 2, 0, 0,
                                       1 if interlace else 0))
-    if colour_chunks:
-        png += chunk(b"iCCP", b"Quilmer sRGB-like\0\0" + zlib.compress(icc_profile(), 9))
-        png += chunk(b"cHRM", struct.pack(">8I", 31270, 32900, 64000, 33000,
-                                          30000, 60000, 15000, 6000))
+    if dpi is not None:
+        ppm = int(round(dpi / 0.0254))
         png += chunk(b"pHYs", struct.pack(">IIB", ppm, ppm, 1))
     png += chunk(b"IDAT", idat)
     png += chunk(b"IEND", b"")
+
+    dw, dh, _, rgba = png_pixels.decode(png)
+    expected = rows if alpha else [b"".join(r[i:i + 3] + b"\xff" for i in range(0, len(r), 3))
+                                   for r in rows]
+    assert (dw, dh, rgba) == (w, h, b"".join(expected)), "PNG does not decode to its pixels"
     return png
 
 # ---------------------------------------------------------------- icon
@@ -402,10 +415,10 @@ def encode_png(canvas, alpha, dpi, interlace=True, colour_chunks=True):
 
 def encode_ico(images):
     """An icon file whose every size is a PNG entry (what Windows reads from Vista
-    on): 32-bit colour with alpha, no interlacing and no colour chunks, a quarter
-    of the size of 32-bit bitmaps with their AND masks. The system derives the mask
-    from the alpha channel."""
-    entries = [(c.w, encode_png(c, True, 96, interlace=False, colour_chunks=False))
+    on): 32-bit colour with alpha, no interlacing and no ancillary chunks, a
+    quarter of the size of 32-bit bitmaps with their AND masks. The system derives
+    the mask from the alpha channel."""
+    entries = [(c.w, encode_png(c, True, interlace=False))
                for c in images]
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
