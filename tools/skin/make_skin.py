@@ -335,7 +335,8 @@ def filter_pass(rows, bpp, strategy, stream):
     """One image pass filtered row by row. strategy: a filter type 0..4 for every
     row, or per row the type whose output has the smallest "sum" of magnitudes,
     the smallest "entropy", or adds the fewest bytes to the deflate stream so far
-    ("greedy": stream is a zlib compressor that has taken the rows before)."""
+    ("greedy", "greedy-filtered": stream is a zlib compressor, of the default or
+    the filtered strategy, that has taken the rows before)."""
     out = bytearray()
     prev = bytes(len(rows[0]))
     for row in rows:
@@ -357,16 +358,17 @@ def filter_pass(rows, bpp, strategy, stream):
     return bytes(out)
 
 
-FILTER_STRATEGIES = ("sum", 0, 1, 2, 3, 4, "entropy", "greedy")
+FILTER_STRATEGIES = ("sum", 0, 1, 2, 3, 4, "entropy", "greedy", "greedy-filtered")
 
 
-def zopfli_zlib(data):
-    """data as a zlib stream from the zopfli tool (Debian package "zopfli"); more
-    iterations for smaller data, so every picture takes seconds, not minutes."""
+def zopfli_zlib(data, effort):
+    """data as a zlib stream from the zopfli tool (Debian package "zopfli"), with
+    more iterations the smaller the data: effort 2,000,000 gives every candidate
+    a second or so, 80,000,000 the chosen one up to about two minutes."""
     tool = shutil.which("zopfli")
     if not tool:
         sys.exit("make_skin.py: the zopfli tool is missing (Debian package \"zopfli\")")
-    iterations = max(15, min(1000, 2000000 // max(1, len(data))))
+    iterations = max(15, min(1000, effort // max(1, len(data))))
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "data")
         with open(path, "wb") as f:
@@ -386,15 +388,19 @@ def encode_png(canvas, alpha, dpi=None, interlace=True):
         passes = [[b"".join(rows[y][x * bpp:(x + 1) * bpp] for x in range(x0, w, dx))
                    for y in range(y0, h, dy)] for x0, y0, dx, dy in png_pixels.ADAM7]
         passes = [p for p in passes if p and p[0]]
-    # The same pixels filtered every way; the smallest compressed stream is kept
-    # (the first of equals, so the output is deterministic). Lossless either way.
+    # The same pixels filtered every way; the filtering whose stream is smallest
+    # is compressed again, harder, and the smaller of the two kept (the first of
+    # equals, so the output is deterministic). Lossless either way.
     candidates = []
     for strategy in FILTER_STRATEGIES:
-        stream = zlib.compressobj(9)
+        stream = zlib.compressobj(9, zlib.DEFLATED, 15, 9, zlib.Z_FILTERED
+                                  if strategy == "greedy-filtered" else zlib.Z_DEFAULT_STRATEGY)
         data = b"".join(filter_pass(p, bpp, strategy, stream) for p in passes)
         if data not in candidates:
             candidates.append(data)
-    idat = min((zopfli_zlib(data) for data in candidates), key=len)
+    streams = [zopfli_zlib(data, 2000000) for data in candidates]
+    best = min(range(len(streams)), key=lambda i: len(streams[i]))
+    idat = min((streams[best], zopfli_zlib(candidates[best], 80000000)), key=len)
     png = b"\x89PNG\r\n\x1a\n"
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if alpha else 2, 0, 0,
                                       1 if interlace else 0))
