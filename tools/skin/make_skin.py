@@ -13,10 +13,11 @@ What the program relies on, and this file therefore guarantees:
   * sizes and transparency of the picture table (130 is RGB, the rest RGBA;
     146 and 149 are opaque everywhere although they carry an alpha channel);
   * Adam7 interlacing, 8 bits per channel;
+  * iCCP and cHRM chunks, which the program never applies (it decodes without
+    colour management: GdipCreateBitmapFromStream applies no ICC profile, gamma
+    or chromaticity);
   * a pHYs chunk: 96 dpi for 130..147, 72 dpi for the progress fill 148..150.
-No other ancillary chunk: the program decodes without colour management
-(GdipCreateBitmapFromStream applies no ICC profile, gamma or chromaticity), so
-such chunks could only cost bytes. Each PNG is checked by decoding it again
+The icon's images carry no ancillary chunk. Each PNG is checked by decoding it again
 (png_pixels.py); `png_pixels.py compare` checks a new drawing against the
 committed one.
 """
@@ -297,6 +298,47 @@ def plain_strip(look):
     """130 and 131: a column of a face at button height (kept in the set, not drawn)."""
     return button_pieces(look)[1]
 
+# ---------------------------------------------------------------- ICC profile
+
+
+def s15(v):
+    return struct.pack(">i", int(round(v * 65536)))
+
+
+def icc_profile():
+    """A minimal ICC v2 display profile with sRGB primaries (D50-adapted) and a
+    2.2 tone curve: enough for decoders that parse the iCCP chunk."""
+    def xyz(x, y, z):
+        return b"XYZ \0\0\0\0" + s15(x) + s15(y) + s15(z)
+
+    text = b"Quilmer sRGB-like"
+    desc = (b"desc\0\0\0\0" + struct.pack(">I", len(text) + 1) + text + b"\0"
+            + struct.pack(">II", 0, 0) + struct.pack(">HB", 0, 0) + b"\0" * 67)
+    cprt = b"text\0\0\0\0" + b"No copyright, use freely\0"
+    curve = b"curv\0\0\0\0" + struct.pack(">IH", 1, 0x0233)
+    tags = [(b"desc", desc), (b"cprt", cprt),
+            (b"wtpt", xyz(0.9642, 1.0, 0.8249)),
+            (b"rXYZ", xyz(0.4361, 0.2225, 0.0139)),
+            (b"gXYZ", xyz(0.3851, 0.7169, 0.0971)),
+            (b"bXYZ", xyz(0.1431, 0.0606, 0.7141)),
+            (b"rTRC", curve), (b"gTRC", curve), (b"bTRC", curve)]
+    offset = 128 + 4 + 12 * len(tags)
+    table, data = b"", b""
+    for sig, body in tags:
+        while (offset + len(data)) % 4:
+            data += b"\0"
+        table += sig + struct.pack(">II", offset + len(data), len(body))
+        data += body
+    body = struct.pack(">I", len(tags)) + table + data
+    size = 128 + len(body)
+    header = (struct.pack(">I", size) + b"\0\0\0\0" + struct.pack(">I", 0x02100000)
+              + b"mntrRGB XYZ " + struct.pack(">6H", 2011, 1, 1, 0, 0, 0)
+              + b"acsp" + b"\0" * 4 + struct.pack(">I", 0) + b"\0" * 8 + b"\0" * 8
+              + struct.pack(">I", 0) + s15(0.9642) + s15(1.0) + s15(0.8249)
+              + b"\0" * 4 + b"\0" * 16 + b"\0" * 28)
+    assert len(header) == 128
+    return header + body
+
 # ---------------------------------------------------------------- PNG
 
 def chunk(kind, data):
@@ -405,6 +447,12 @@ def encode_png(canvas, alpha, dpi=None, interlace=True):
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if alpha else 2, 0, 0,
                                       1 if interlace else 0))
     if dpi is not None:
+        # The skin pictures carry a colour profile and chromaticities (which the
+        # program, decoding without colour management, never applies) and their
+        # resolution; the icon's images carry none of them.
+        png += chunk(b"iCCP", b"Quilmer sRGB-like\0\0" + zlib.compress(icc_profile(), 9))
+        png += chunk(b"cHRM", struct.pack(">8I", 31270, 32900, 64000, 33000,
+                                          30000, 60000, 15000, 6000))
         ppm = int(round(dpi / 0.0254))
         png += chunk(b"pHYs", struct.pack(">IIB", ppm, ppm, 1))
     png += chunk(b"IDAT", idat)
