@@ -1,25 +1,23 @@
 // The executable's entry point and its delay-load hook (see app/DllSearch.h).
 //
-// The linker makes QuilmerEntry the entry (-e), so it runs before the C
-// runtime's start-up, before every static constructor and before the first
-// call into a delay-loaded DLL. By then the loader has mapped only the static
-// imports, all of them KnownDLLs or the manifest's comctl32.
+// The linker makes QuilmerEntry the entry (-e), so it runs before the
+// process's start-up (runtime/ProcessStart.h), before every static constructor
+// and before the first call into a delay-loaded DLL. By then the loader has
+// mapped only the static imports, all of them KnownDLLs or the manifest's
+// comctl32.
 
 #include "app/DllSearch.h"
+#include "runtime/ProcessStart.h"
 
 #include <delayimp.h>
 
 extern "C" {
 
-// The C runtime's own entry for a GUI program (crt2u.o: it calls wWinMain).
-int WinMainCRTStartup(void);
-
-// The system calls the entry with whatever stack alignment it has; the runtime
-// entry realigns it too.
-__attribute__((force_align_arg_pointer)) int QuilmerEntry(void)
+// The system calls the entry with whatever stack alignment it has.
+__attribute__((force_align_arg_pointer, noreturn)) void QuilmerEntry(void)
 {
     RestrictDllSearchToSystem32();
-    return WinMainCRTStartup();
+    RunWinMainProcess();
 }
 
 } // extern "C"

@@ -4,6 +4,8 @@
 #include "res/resource.h"
 #include "ui/SkinImage.h"
 
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 using namespace Gdiplus;
@@ -19,26 +21,55 @@ struct Picture
     UINT nWidth, nHeight;
     Alpha alpha;
     double dpi;
+    UINT32 nPixelDigest; // PixelDigest of the decoded picture
 };
 
-// The skin's picture table: what the drawing code relies on.
+// The skin's picture table: what the drawing code relies on. The digests pin
+// every pixel of the art as drawn, so storing a picture differently (another
+// compressor, filter or chunk set) must decode to exactly the same pixels;
+// `tools/skin/png_pixels.py digest` computes them from the files.
 const Picture kPictures[] = {
-    {130, 1, 22, Alpha::None, 96},
-    {131, 1, 22, Alpha::Opaque, 96},
-    {132, 3, 22, Alpha::SomeTransparent, 96}, {133, 3, 22, Alpha::SomeTransparent, 96},
-    {134, 3, 22, Alpha::SomeTransparent, 96}, {135, 3, 22, Alpha::SomeTransparent, 96},
-    {136, 1, 22, Alpha::Opaque, 96}, {137, 1, 22, Alpha::Opaque, 96},
-    {138, 1, 22, Alpha::Opaque, 96}, {139, 1, 22, Alpha::Opaque, 96},
-    {140, 3, 22, Alpha::SomeTransparent, 96}, {141, 3, 22, Alpha::SomeTransparent, 96},
-    {142, 3, 22, Alpha::SomeTransparent, 96}, {143, 3, 22, Alpha::SomeTransparent, 96},
-    {144, 3, 22, Alpha::SomeTransparent, 96},
-    {145, 101, 107, Alpha::SomeTransparent, 96},
-    {146, 475, 286, Alpha::Opaque, 96},
-    {147, 436, 8, Alpha::SomeTransparent, 96},
-    {148, 5, 7, Alpha::SomeTransparent, 72},
-    {149, 1, 7, Alpha::Opaque, 72},
-    {150, 5, 7, Alpha::SomeTransparent, 72},
+    {130, 1, 22, Alpha::None, 96, 0x88760CCF},
+    {131, 1, 22, Alpha::Opaque, 96, 0x7DCF872D},
+    {132, 3, 22, Alpha::SomeTransparent, 96, 0x380943CF},
+    {133, 3, 22, Alpha::SomeTransparent, 96, 0x251127E7},
+    {134, 3, 22, Alpha::SomeTransparent, 96, 0xCCAC500D},
+    {135, 3, 22, Alpha::SomeTransparent, 96, 0x3D036CD1},
+    {136, 1, 22, Alpha::Opaque, 96, 0x0DC1667D},
+    {137, 1, 22, Alpha::Opaque, 96, 0x88760CCF},
+    {138, 1, 22, Alpha::Opaque, 96, 0x7DCF872D},
+    {139, 1, 22, Alpha::Opaque, 96, 0x1862CAEF},
+    {140, 3, 22, Alpha::SomeTransparent, 96, 0xA73CD00F},
+    {141, 3, 22, Alpha::SomeTransparent, 96, 0x447813E3},
+    {142, 3, 22, Alpha::SomeTransparent, 96, 0xE5234AFD},
+    {143, 3, 22, Alpha::SomeTransparent, 96, 0x8CCBC851},
+    {144, 3, 22, Alpha::SomeTransparent, 96, 0x8CCBC851},
+    {145, 101, 107, Alpha::SomeTransparent, 96, 0x51784CE3},
+    {146, 475, 286, Alpha::Opaque, 96, 0xF1EFBD90},
+    {147, 436, 8, Alpha::SomeTransparent, 96, 0x6D370B39},
+    {148, 5, 7, Alpha::SomeTransparent, 72, 0xAEC4C25B},
+    {149, 1, 7, Alpha::Opaque, 72, 0xC70A0D84},
+    {150, 5, 7, Alpha::SomeTransparent, 72, 0xD4A40B77},
 };
+
+// FNV-1a over the ARGB values GDI+ answers, row by row, each as 4 bytes from
+// the least significant (blue) up.
+UINT32 PixelDigest(GpImage* pImage)
+{
+    UINT nWidth = 0, nHeight = 0;
+    GdipGetImageWidth(pImage, &nWidth);
+    GdipGetImageHeight(pImage, &nHeight);
+    UINT32 nHash = 0x811C9DC5u;
+    for (UINT y = 0; y < nHeight; ++y)
+        for (UINT x = 0; x < nWidth; ++x) {
+            ARGB argb = 0;
+            EXPECT_EQ(GdipBitmapGetPixel(static_cast<GpBitmap*>(pImage), static_cast<INT>(x), static_cast<INT>(y), &argb),
+                      Ok);
+            for (int nShift = 0; nShift < 32; nShift += 8)
+                nHash = (nHash ^ ((argb >> nShift) & 0xFF)) * 0x01000193u;
+        }
+    return nHash;
+}
 
 std::vector<BYTE> AlphaValues(const SkinImage& image)
 {
@@ -77,6 +108,8 @@ TEST_F(SkinImageTest, EveryPictureDecodesToItsTableEntry)
         GdipGetImageVerticalResolution(image.get(), &dpiY);
         EXPECT_NEAR(dpiX, picture.dpi, 0.5);
         EXPECT_NEAR(dpiY, picture.dpi, 0.5);
+
+        EXPECT_EQ(PixelDigest(image.get()), picture.nPixelDigest) << std::hex << PixelDigest(image.get());
     }
 }
 
@@ -87,7 +120,7 @@ TEST(SkinResources, PicturesAreKoreanAndTheIconHasSeveralSizes)
     for (UINT nID = IDB_SKIN_FIRST; nID <= IDB_SKIN_LAST; ++nID)
         EXPECT_NE(::FindResourceExW(hModule, L"PNG", MAKEINTRESOURCEW(nID), wKorean), nullptr) << nID;
 
-    for (const int nSize : {16, 32, 48}) {
+    for (const int nSize : {16, 24, 32, 48, 256}) {
         UniqueHIcon icon(static_cast<HICON>(
             ::LoadImageW(hModule, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, nSize, nSize, 0)));
         ASSERT_TRUE(icon) << nSize;
@@ -97,6 +130,52 @@ TEST(SkinResources, PicturesAreKoreanAndTheIconHasSeveralSizes)
         BITMAP bm{};
         ::GetObjectW(colour.get(), sizeof bm, &bm);
         EXPECT_EQ(bm.bmWidth, nSize);
+    }
+}
+
+// Every image of the icon is stored as a PNG (Vista on) and decodes to the
+// pixels drawn for its size; PixelDigest as for the pictures.
+TEST_F(SkinImageTest, IconImagesArePngsOfTheirPixels)
+{
+    const struct
+    {
+        int nSize;
+        UINT32 nPixelDigest;
+    } kImages[] = {{16, 0x89471FC5}, {24, 0xAE9D821C}, {32, 0x1A694041}, {48, 0xDCC0EAF1}, {256, 0xCEA4A719}};
+
+    const HMODULE hModule = AfxGetInstanceHandle();
+    const HRSRC hGroup = ::FindResourceW(hModule, MAKEINTRESOURCEW(IDR_MAINFRAME), RT_GROUP_ICON);
+    ASSERT_NE(hGroup, nullptr);
+    auto* pDirectory = static_cast<BYTE*>(::LockResource(::LoadResource(hModule, hGroup)));
+    ASSERT_NE(pDirectory, nullptr);
+    EXPECT_EQ(static_cast<size_t>(reinterpret_cast<const WORD*>(pDirectory)[2]), std::size(kImages)) << "images in the icon";
+
+    for (const auto& expected : kImages) {
+        SCOPED_TRACE(::testing::Message() << expected.nSize << " x " << expected.nSize);
+        const int nID = ::LookupIconIdFromDirectoryEx(pDirectory, TRUE, expected.nSize, expected.nSize, 0);
+        const HRSRC hImage = ::FindResourceW(hModule, MAKEINTRESOURCEW(nID), RT_ICON);
+        ASSERT_NE(hImage, nullptr);
+        const DWORD nBytes = ::SizeofResource(hModule, hImage);
+        const void* pBytes = ::LockResource(::LoadResource(hModule, hImage));
+        ASSERT_NE(pBytes, nullptr);
+        ASSERT_GE(nBytes, 8u);
+        EXPECT_EQ(std::memcmp(pBytes, "\x89PNG\r\n\x1a\n", 8), 0) << "stored as PNG";
+
+        UniqueHGlobal hBlock(::GlobalAlloc(GMEM_MOVEABLE, nBytes));
+        ASSERT_TRUE(hBlock);
+        std::memcpy(::GlobalLock(hBlock.get()), pBytes, nBytes);
+        ::GlobalUnlock(hBlock.get());
+        UniqueComPtr<IStream> pStream;
+        ASSERT_TRUE(SUCCEEDED(::CreateStreamOnHGlobal(hBlock.get(), FALSE, pStream.put())));
+        GpBitmap* pBitmap = nullptr;
+        ASSERT_EQ(GdipCreateBitmapFromStream(pStream.get(), &pBitmap), Ok);
+        UniqueGpImage image(pBitmap);
+        UINT nWidth = 0, nHeight = 0;
+        GdipGetImageWidth(image.get(), &nWidth);
+        GdipGetImageHeight(image.get(), &nHeight);
+        EXPECT_EQ(nWidth, static_cast<UINT>(expected.nSize));
+        EXPECT_EQ(nHeight, static_cast<UINT>(expected.nSize));
+        EXPECT_EQ(PixelDigest(image.get()), expected.nPixelDigest) << std::hex << PixelDigest(image.get());
     }
 }
 

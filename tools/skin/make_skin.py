@@ -4,23 +4,34 @@
     python3 tools/skin/make_skin.py [res-folder]
 
 Writes <res>/skin/<id>.png and <res>/Quilmer.ico (default res-folder: the
-repository's res/). Standard library only, so the pictures can be redrawn on
-any machine; the output is deterministic and committed with the sources.
+repository's res/). The output is deterministic and committed with the sources;
+the build never runs this script. Needs the zopfli tool (Debian package
+"zopfli", 1.0.3 reproduces the committed files byte for byte) besides the
+standard library; a run takes a few minutes.
 
 What the program relies on, and this file therefore guarantees:
   * sizes and transparency of the picture table (130 is RGB, the rest RGBA;
     146 and 149 are opaque everywhere although they carry an alpha channel);
   * Adam7 interlacing, 8 bits per channel;
-  * a pHYs chunk: 96 dpi for 130..147, 72 dpi for the progress fill 148..150;
-  * iCCP and cHRM chunks (the program decodes without colour management, so
-    they must be present but are never applied).
+  * iCCP and cHRM chunks, which the program never applies (it decodes without
+    colour management: GdipCreateBitmapFromStream applies no ICC profile, gamma
+    or chromaticity);
+  * a pHYs chunk: 96 dpi for 130..147, 72 dpi for the progress fill 148..150.
+The icon's images carry no ancillary chunk. Each PNG is checked by decoding it again
+(png_pixels.py); `png_pixels.py compare` checks a new drawing against the
+committed one.
 """
 
 import math
 import os
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import zlib
+
+import png_pixels
 
 # ---------------------------------------------------------------- canvas
 
@@ -330,71 +341,127 @@ def icc_profile():
 
 # ---------------------------------------------------------------- PNG
 
-ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4),
-         (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
-
-
 def chunk(kind, data):
     return (struct.pack(">I", len(data)) + kind + data
             + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
 
-def paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
+def filter_candidates(row, prev, bpp):
+    """The row filtered with each of the five filter types, in type order."""
+    out = []
+    for ftype in range(5):
+        f = bytearray([ftype])
+        for i, v in enumerate(row):
+            a = row[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            pred = (0, a, b, (a + b) // 2, png_pixels.paeth(a, b, c))[ftype]
+            f.append((v - pred) & 0xFF)
+        out.append(bytes(f))
+    return out
 
 
-def filter_rows(rows, bpp, fixed=None):
-    """Each row with the given filter type, or (fixed None) with the filter whose
-    output has the smallest sum of magnitudes."""
+def magnitude(f):
+    return sum(x if x < 128 else 256 - x for x in f[1:])
+
+
+def entropy(f):
+    counts = {}
+    for x in f[1:]:
+        counts[x] = counts.get(x, 0) + 1
+    n = float(len(f) - 1)
+    return -sum(k / n * math.log(k / n, 2) for k in counts.values())
+
+
+def filter_pass(rows, bpp, strategy, stream):
+    """One image pass filtered row by row. strategy: a filter type 0..4 for every
+    row, or per row the type whose output has the smallest "sum" of magnitudes,
+    the smallest "entropy", or adds the fewest bytes to the deflate stream so far
+    ("greedy", "greedy-filtered": stream is a zlib compressor, of the default or
+    the filtered strategy, that has taken the rows before)."""
     out = bytearray()
-    prev = bytes(len(rows[0])) if rows else b""
+    prev = bytes(len(rows[0]))
     for row in rows:
-        best = None
-        for ftype in (range(5) if fixed is None else (fixed,)):
-            f = bytearray()
-            for i, v in enumerate(row):
-                a = row[i - bpp] if i >= bpp else 0
-                b = prev[i]
-                c = prev[i - bpp] if i >= bpp else 0
-                pred = (0, a, b, (a + b) // 2, paeth(a, b, c))[ftype]
-                f.append((v - pred) & 0xFF)
-            score = sum(x if x < 128 else 256 - x for x in f)
-            if best is None or score < best[0]:
-                best = (score, ftype, f)
-        out.append(best[1])
-        out += best[2]
+        cands = filter_candidates(row, prev, bpp)
+        if isinstance(strategy, int):
+            best = cands[strategy]
+        elif strategy == "sum":
+            best = min(cands, key=magnitude)
+        elif strategy == "entropy":
+            best = min(cands, key=entropy)
+        else:
+            def cost(f):
+                trial = stream.copy()
+                return len(trial.compress(f) + trial.flush(zlib.Z_SYNC_FLUSH))
+            best = min(cands, key=cost)
+            stream.compress(best)
+        out += best
         prev = row
     return bytes(out)
 
 
-def encode_png(canvas, alpha, dpi, interlace=True, colour_chunks=True):
+FILTER_STRATEGIES = ("sum", 0, 1, 2, 3, 4, "entropy", "greedy", "greedy-filtered")
+
+
+def zopfli_zlib(data, effort):
+    """data as a zlib stream from the zopfli tool (Debian package "zopfli"), with
+    more iterations the smaller the data: effort 2,000,000 gives every candidate
+    a second or so, 80,000,000 the chosen one up to about two minutes."""
+    tool = shutil.which("zopfli")
+    if not tool:
+        sys.exit("make_skin.py: the zopfli tool is missing (Debian package \"zopfli\")")
+    iterations = max(15, min(1000, effort // max(1, len(data))))
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "data")
+        with open(path, "wb") as f:
+            f.write(data)
+        return subprocess.run([tool, "--zlib", "-c", "--i%d" % iterations, path],
+                              check=True, stdout=subprocess.PIPE).stdout
+
+
+def encode_png(canvas, alpha, dpi=None, interlace=True):
+    """The canvas as an 8-bit RGBA (alpha) or RGB PNG, with a pHYs chunk when
+    dpi is given; checked by decoding it again."""
     bpp = 4 if alpha else 3
     rows = canvas.to_bytes(alpha)
     w, h = canvas.w, canvas.h
     passes = [rows]
     if interlace:
         passes = [[b"".join(rows[y][x * bpp:(x + 1) * bpp] for x in range(x0, w, dx))
-                   for y in range(y0, h, dy)] for x0, y0, dx, dy in ADAM7]
+                   for y in range(y0, h, dy)] for x0, y0, dx, dy in png_pixels.ADAM7]
         passes = [p for p in passes if p and p[0]]
-    # The same pixels filtered six ways (per row by the smallest sum, or one type
-    # throughout); the smallest compressed stream is kept. Lossless either way.
-    idat = min((zlib.compress(b"".join(filter_rows(p, bpp, fixed) for p in passes), 9)
-                for fixed in (None, 0, 1, 2, 3, 4)), key=len)
-    ppm = int(round(dpi / 0.0254))
+    # The same pixels filtered every way; the filtering whose stream is smallest
+    # is compressed again, harder, and the smaller of the two kept (the first of
+    # equals, so the output is deterministic). Lossless either way.
+    candidates = []
+    for strategy in FILTER_STRATEGIES:
+        stream = zlib.compressobj(9, zlib.DEFLATED, 15, 9, zlib.Z_FILTERED
+                                  if strategy == "greedy-filtered" else zlib.Z_DEFAULT_STRATEGY)
+        data = b"".join(filter_pass(p, bpp, strategy, stream) for p in passes)
+        if data not in candidates:
+            candidates.append(data)
+    streams = [zopfli_zlib(data, 2000000) for data in candidates]
+    best = min(range(len(streams)), key=lambda i: len(streams[i]))
+    idat = min((streams[best], zopfli_zlib(candidates[best], 80000000)), key=len)
     png = b"\x89PNG\r\n\x1a\n"
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if alpha else 2, 0, 0,
                                       1 if interlace else 0))
-    if colour_chunks:
+    if dpi is not None:
+        # The skin pictures carry a colour profile and chromaticities (which the
+        # program, decoding without colour management, never applies) and their
+        # resolution; the icon's images carry none of them.
         png += chunk(b"iCCP", b"Quilmer sRGB-like\0\0" + zlib.compress(icc_profile(), 9))
         png += chunk(b"cHRM", struct.pack(">8I", 31270, 32900, 64000, 33000,
                                           30000, 60000, 15000, 6000))
+        ppm = int(round(dpi / 0.0254))
         png += chunk(b"pHYs", struct.pack(">IIB", ppm, ppm, 1))
     png += chunk(b"IDAT", idat)
     png += chunk(b"IEND", b"")
+
+    dw, dh, _, rgba = png_pixels.decode(png)
+    expected = rows if alpha else [b"".join(r[i:i + 3] + b"\xff" for i in range(0, len(r), 3))
+                                   for r in rows]
+    assert (dw, dh, rgba) == (w, h, b"".join(expected)), "PNG does not decode to its pixels"
     return png
 
 # ---------------------------------------------------------------- icon
@@ -402,10 +469,10 @@ def encode_png(canvas, alpha, dpi, interlace=True, colour_chunks=True):
 
 def encode_ico(images):
     """An icon file whose every size is a PNG entry (what Windows reads from Vista
-    on): 32-bit colour with alpha, no interlacing and no colour chunks, a quarter
-    of the size of 32-bit bitmaps with their AND masks. The system derives the mask
-    from the alpha channel."""
-    entries = [(c.w, encode_png(c, True, 96, interlace=False, colour_chunks=False))
+    on): 32-bit colour with alpha, no interlacing and no ancillary chunks, a
+    quarter of the size of 32-bit bitmaps with their AND masks. The system derives
+    the mask from the alpha channel."""
+    entries = [(c.w, encode_png(c, True, interlace=False))
                for c in images]
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
