@@ -83,15 +83,18 @@ TEST(CThreadRun, BodyTakesStartCommandAndItsResultBecomesTheExitCode)
 {
     std::atomic<UINT> nFirstCommand{0xFFFF};
     std::atomic<int> nStateSeen{-1};
+    CGate release;   // the worker ends only once the test holds its own handle to it
     CTestThread thread(TRUE, TRUE, L"ResultRun");
     thread.SetBody([&](CTestThread& self) -> DWORD {
         nFirstCommand = self.WaitForCommand();
         nStateSeen = self.RunState();
+        release.Wait();
         return 0x1234;
     });
 
     thread.Start();
     UniqueHandle hWorker = thread.DuplicateThreadHandle();
+    release.Open();
     ASSERT_TRUE(hWorker);
     ASSERT_TRUE(HasEnded(hWorker.get()));
     ASSERT_TRUE(IsIdle(thread));
