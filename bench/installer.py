@@ -162,7 +162,7 @@ def timed_run(env, exe, name, size, extra=None, snapshots=None):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=os.environ.get("QUILMER_BUILD_DIR"))
-    ap.add_argument("--starts", type=int, default=10)
+    ap.add_argument("--starts", type=int, default=20)
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--megabytes", type=int, default=16)
     args = ap.parse_args()

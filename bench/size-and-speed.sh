@@ -9,7 +9,7 @@
 # with the machine's load, which installer.py prints before and after.
 #
 #   bench/size-and-speed.sh [--width i686|x86_64]... [installer.py options]
-#     (defaults: both widths; --starts 10 --rounds 3 --megabytes 16)
+#     (defaults: both widths; --starts 20 --rounds 3 --megabytes 16)
 #
 # Build folders beside the sources: build-release-<width> and build-bench-<width>,
 # configured when they have no cache yet. Each bench folder's Wine prefix and
