@@ -14,7 +14,7 @@
 //    type information's own test, which also adjusts the pointer to a base);
 //    a handler for a pointer type gets the pointer, catch (...) everything;
 //  - a call site the table does not list may not throw (noexcept): terminate;
-//  - exception specifications (throw(T) lists) do not exist in C++17 code; a
+//  - dynamic throw lists (void f() throw(T)) do not exist in C++17 code; a
 //    table that has one makes the exception terminate.
 //  - exceptions of other languages are caught only by catch (...).
 
@@ -185,7 +185,7 @@ Decision Decide(const CallSite& site, _Unwind_Exception* pException, int& nSwitc
         } else if (nFilter == 0) {
             bCleanup = true;
         } else {
-            return Decision::kTerminate;   // an exception specification
+            return Decision::kTerminate;   // a dynamic throw list
         }
         if (nDisplacement == 0)
             return bCleanup ? Decision::kCleanup : Decision::kNothing;
@@ -251,8 +251,8 @@ extern "C" _Unwind_Reason_Code __gxx_personality_v0(int nVersion, _Unwind_Action
     return Install(pContext, pException, site.uLandingPad, 0);
 }
 
-// Where a function with an exception specification sends an exception that
-// broke it. The personality above terminates before any such landing pad is
+// Where a function with a dynamic throw list sends an exception the list does
+// not allow. The personality above terminates before any such landing pad is
 // reached; this ends the same way should one be entered.
 extern "C" [[noreturn]] void __cxa_call_unexpected(void* pException)
 {
