@@ -67,7 +67,14 @@ public:
         if (Need(nBytes))
             m_p += nBytes;
     }
-    void MoveTo(const uint8_t* p) { m_p = p; }
+    // A position the table gives; one past the end fails the reader.
+    void MoveTo(const uint8_t* p)
+    {
+        if (p > m_pEnd)
+            Fail();
+        else
+            m_p = p;
+    }
     uint32_t Fail()
     {
         m_bOk = false;
