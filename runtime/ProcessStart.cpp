@@ -7,12 +7,13 @@
 // installs a math-error handler and an invalid-parameter handler (which the
 // import library only records: msvcrt.dll never calls it) and supports TLS
 // callbacks. The program reads no argument, uses no stdio, installs no signal
-// handler and calls no math function; the compiler's runtime keeps its
-// per-thread data (emulated TLS) under POSIX keys, whose fiber-local slots free
-// it when a thread ends (runtime/PosixThreads.cpp); and the link refuses to
-// import data from a DLL (so no pseudo-relocation can be needed) and to place
-// anything the runtime's start-up would have run (C initialisers, TLS
-// callbacks: cmake/StartUp.cmake).
+// handler and calls no math function; per-thread data lives in fiber-local
+// slots that free it when a thread ends (the 32-bit exception state in
+// runtime/ExceptionStorage.cpp, the compiler runtime's emulated TLS of the
+// 64-bit program under POSIX keys in runtime/PosixThreads.cpp); and the link
+// refuses to import data from a DLL (so no pseudo-relocation can be needed)
+// and to place anything the runtime's start-up would have run (C initialisers,
+// TLS callbacks: cmake/StartUp.cmake).
 //
 // What this program needs, in order:
 //   0. on x86_64, the filter that lets a C++ exception nobody catches reach
